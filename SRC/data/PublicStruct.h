@@ -1,0 +1,35 @@
+#pragma once
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+// The global settings of Config.ini section [Public], the executable's directory, the current
+// language and the pauses the windows share with the monitoring cycle.
+class PublicStruct {
+public:
+    // Reads the [Public] keys from exeDir + "Config.ini"; exeDir ends with '/'.
+    explicit PublicStruct(QString exeDir);
+
+    // The directory of /proc/self/exe with a trailing '/'.
+    static QString ExecutableDirectory();
+
+    // The process-wide instance; main() and tests install it before anything reads it.
+    static PublicStruct& Instance();
+    static bool HasInstance();
+    static void Install(std::unique_ptr<PublicStruct> instance);
+
+    QString ConfigPath() const { return ExeDir + QStringLiteral("Config.ini"); }
+
+    QString ExeDir;
+    int32_t ConnectType = 0;
+    int32_t UartPort = 1;
+    int32_t UartRate = 9600;
+    int32_t LanguageIndex = 1;
+    bool ScanBusy = false;
+    bool RFHistoryBusy = false;
+    uint32_t SyncStartTick = 0;
+    int32_t UartDelayTime = 30;
+    QString FontName = QStringLiteral("Arial");
+    int32_t FontSize = 10;
+    uint8_t FontCharset = 0;
+};

@@ -1,0 +1,50 @@
+#pragma once
+// Command frames: 0xC8, RXID, DevIdx, 0xC9, Cmd, Len, payload, Crc. Free of Qt types, so that a
+// fuzzer can drive the parsing.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+constexpr uint8_t FrameHead = 0xC8;
+constexpr uint8_t FrameMark = 0xC9;
+constexpr int FrameOverhead = 7;      // header, Len and Crc around the payload
+constexpr int FrameBufferSize = 256;  // frames are built in a buffer of this size
+constexpr int MaxPayload = FrameBufferSize - FrameOverhead; // 249
+
+// CRC-8, polynomial 0x07, initial 0, final XOR 0xFF, of the first count bytes.
+uint8_t FrameCrc8(const uint8_t* bytes, size_t count);
+
+// The frame of len + 7 bytes; empty when len exceeds MaxPayload (nothing is built).
+std::vector<uint8_t> BuildFrame(uint8_t rxid, uint8_t devIdx, uint8_t cmd, const uint8_t* payload, size_t len);
+
+// The checksum test: the last byte equals FrameCrc8 of the bytes before it.
+bool FrameChecksumOk(const uint8_t* bytes, size_t n);
+
+// The structural test of a datagram: at least 7 bytes, head and mark in place, Len + 7 == n.
+bool IsWellFormedDatagram(const uint8_t* bytes, size_t n);
+
+// Field access of a structurally valid frame.
+inline uint8_t FrameRxid(const uint8_t* f) { return f[1]; }
+inline uint8_t FrameDevIdx(const uint8_t* f) { return f[2]; }
+inline uint8_t FrameCmd(const uint8_t* f) { return f[4]; }
+inline uint8_t FrameLen(const uint8_t* f) { return f[5]; }
+inline const uint8_t* FramePayload(const uint8_t* f) { return f + 6; }
+
+// Cuts frames out of the serial byte stream: a 256-byte buffer whose unconsumed bytes always stay
+// at its start. Bytes that cannot start a frame are dropped one at a time.
+class SerialFrameCutter {
+public:
+    static constexpr int Capacity = FrameBufferSize;
+
+    int Count() const { return m_count; }
+    int FreeSpace() const { return Capacity - m_count; }
+    uint8_t* WritePointer() { return m_buffer + m_count; }
+    void Commit(int bytesWritten);  // bytes placed at WritePointer()
+    void Discard() { m_count = 0; } // the 500 ms rule
+    // Takes the next whole frame into out; false when no whole frame is waiting.
+    bool NextFrame(std::vector<uint8_t>& out);
+
+private:
+    uint8_t m_buffer[Capacity] = {};
+    int m_count = 0;
+};

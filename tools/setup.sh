@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and the demo need, when any is missing.
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
+          fonts-wqy-microhei iproute2 util-linux)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "Installing: ${missing[*]}"
+if [ "$(id -u)" -eq 0 ]; then
+  apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+elif command -v sudo >/dev/null && sudo -n true 2>/dev/null; then
+  sudo apt-get update -qq
+  sudo DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
+else
+  echo "Missing Debian packages: ${missing[*]}" >&2
+  echo "Run this as root (or with sudo) once, or install them: apt-get install ${missing[*]}" >&2
+  exit 1
+fi
