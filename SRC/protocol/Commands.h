@@ -42,6 +42,14 @@ inline constexpr const char* BroadcastAddress = "255.255.255.255";
 constexpr uint8_t SearchRxid = 255;
 constexpr uint8_t SearchDevIdx = 1;
 
+// CMD_SET_CHANNEL and CMD_SET_SQ carry one byte.
+using SingleBytePayload = std::array<uint8_t, 1>;
+constexpr int MaxSqStep = 8; // step n is -5 x n dBm
+// The target channel number; nothing when it does not fit a byte.
+std::optional<SingleBytePayload> SetChannelPayload(int channel);
+// The SQ step 0..MaxSqStep; nothing outside that range.
+std::optional<SingleBytePayload> SetSqPayload(int step);
+
 // CMD_SET_IP: address, netmask, gateway, each first octet first. Values are in network byte
 // order as inet_addr gives them.
 std::array<uint8_t, SetIpLen> SetIpPayload(uint32_t ipNet, uint32_t maskNet, uint32_t gatewayNet);
@@ -50,6 +58,8 @@ std::array<uint8_t, SetIpLen> SetIpPayload(uint32_t ipNet, uint32_t maskNet, uin
 // (25 -> .25, 5 and 500 -> .5, 125 -> .125, 0 -> .0).
 double DecodeStartFreq(uint16_t integerPart, uint16_t fractionPart);
 
+// Len 24. Refused when the band's last channel (P[5]) lies before its first (P[4]): such a band
+// has no channel count. Versions, band and name end at their first NUL.
 std::optional<DeviceBandInfo> DecodeDeviceInfo(const uint8_t* frame, size_t n);
 
 struct StatusReply {

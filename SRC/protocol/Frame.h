@@ -31,7 +31,8 @@ inline uint8_t FrameLen(const uint8_t* f) { return f[5]; }
 inline const uint8_t* FramePayload(const uint8_t* f) { return f + 6; }
 
 // Cuts frames out of the serial byte stream: a 256-byte buffer whose unconsumed bytes always stay
-// at its start. Bytes that cannot start a frame are dropped one at a time.
+// at its start. Bytes that cannot start a frame are dropped one at a time. A Len above MaxPayload
+// never completes: the buffer fills and the caller's 500 ms rule (Discard) clears it.
 class SerialFrameCutter {
 public:
     static constexpr int Capacity = FrameBufferSize;
@@ -39,7 +40,11 @@ public:
     int Count() const { return m_count; }
     int FreeSpace() const { return Capacity - m_count; }
     uint8_t* WritePointer() { return m_buffer + m_count; }
-    void Commit(int bytesWritten);  // bytes placed at WritePointer()
+    // Bytes placed at WritePointer(); false, and nothing taken, when the count is negative or
+    // larger than FreeSpace().
+    bool Commit(int bytesWritten);
+    // Copies as many of the bytes as fit behind the unconsumed ones; returns how many were taken.
+    int Append(const uint8_t* bytes, int count);
     void Discard() { m_count = 0; } // the 500 ms rule
     // Takes the next whole frame into out; false when no whole frame is waiting.
     bool NextFrame(std::vector<uint8_t>& out);
