@@ -82,7 +82,8 @@ double ChannelFrequency(double startFreq, int startChannel, int channel);
 double BandEnd(double startFreq, int maxChannel);
 
 // Config.ini section [History]: DevCnt and ten keys per record. Loading replaces the list's
-// contents (records past MaxRecords are not created); saving returns false when the file
-// could not be written, leaving the previous file intact.
+// contents; it returns false (logged) when the file could not be read or held more records than
+// MaxRecords, which are then not created. Saving writes all keys in one replacement of the file
+// and returns false when the file could not be written, leaving the previous file intact.
 bool LoadDeviceList(const QString& path, DeviceList& list);
 bool SaveDeviceList(const QString& path, const DeviceList& list);

@@ -13,7 +13,8 @@ public:
     // The directory of /proc/self/exe with a trailing '/'.
     static QString ExecutableDirectory();
 
-    // The process-wide instance; main() and tests install it before anything reads it.
+    // The process-wide instance; main() and tests install it before anything reads it. Instance()
+    // without an installed one installs one over ExecutableDirectory().
     static PublicStruct& Instance();
     static bool HasInstance();
     static void Install(std::unique_ptr<PublicStruct> instance);

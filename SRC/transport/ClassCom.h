@@ -1,14 +1,23 @@
 #pragma once
+#include <QByteArray>
+#include <QDeadlineTimer>
 #include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <memory>
+#include <termios.h>
 #include <thread>
+
+class QSocketNotifier;
+class QTimer;
 
 // The RS-485 transport over termios: raw 8N1, reads that return at once, writes that never block
 // the caller, and a watcher thread that posts MSG_SERIAL_DATA (wParam = port number) to the
 // notification window UartDelayTime ms after input arrives.
-class cnComm {
+class cnComm
+{
 public:
     cnComm();
     virtual ~cnComm();
@@ -44,5 +53,48 @@ protected:
     virtual bool SetupPort();
 
 private:
-    // implementation members are the serial helper's to choose
+    // The bytes a write could not hand to the line at once, sent as the line drains.
+    struct PendingFrame {
+        QByteArray bytes;
+        qsizetype sent = 0;
+        QDeadlineTimer deadline;
+    };
+    enum class LinkDirection { Write, Read };
+    struct InputSample {
+        int queued; // bytes waiting, -1 when the line has failed
+        uint64_t consumed; // bytes the reads have taken since the port opened
+        uint64_t arrived; // bytes the line has delivered since the port opened (never over-counted)
+    };
+
+    void SetPortName(unsigned port);
+    bool StartWatcher();
+    void StopWatcher();
+    void WatchLoop();
+    InputSample SampleInput() const;
+    bool PauseOrStop(int milliseconds) const;
+    bool WaitForInputOrStop() const;
+
+    int WriteNow(const char* bytes, qsizetype count);
+    void SendPending();
+    void DropExpiredFrames();
+    void ArmPendingOutput();
+    void DiscardPending();
+    static void LogLink(LinkDirection direction, const uint8_t* bytes, int count);
+
+    std::atomic<unsigned> m_port { 0 };
+    int m_fd = -1;
+    QString m_portName;
+    std::atomic<int> m_delayMs { 20 };
+    termios m_originalSettings {};
+    bool m_haveOriginalSettings = false;
+
+    std::thread m_watcher;
+    int m_wakeFd = -1;
+    std::atomic<bool> m_running { false };
+    std::atomic<QObject*> m_notifyWindow { nullptr };
+    std::atomic<uint64_t> m_bytesConsumed { 0 };
+
+    std::deque<PendingFrame> m_pending;
+    std::unique_ptr<QSocketNotifier> m_writable;
+    std::unique_ptr<QTimer> m_writeTimeout;
 };

@@ -4,8 +4,20 @@
 #include <QString>
 #include <atomic>
 #include <cstdint>
+#include <future>
 #include <memory>
 #include <thread>
+
+// Codes of UDPServerException. A bind refused for any cause but a taken port has its own code, so
+// that a missing privilege is never reported as a port in use.
+enum UDPServerError : int {
+    UDP_SUCCESS = 0,
+    UDP_SOCKET_FAILED = -1,
+    UDP_BROADCAST_FAILED = -2,
+    UDP_PORT_IN_USE = -3,
+    UDP_BUFFER_FAILED = -4,
+    UDP_BIND_FAILED = -5,
+};
 
 // Raised when the endpoint cannot be created. Message: "%s[%d]: %s" from the code's name, the
 // code and the detail text.
@@ -52,8 +64,9 @@ private:
 // datagram to the window as a DatagramEvent.
 class TUDPServer {
 public:
+    // Port 0 binds an ephemeral port; LocalPort() then tells which.
     TUDPServer(QObject* window, int localPort, const char* localAddress = nullptr);
-    ~TUDPServer(); // stop flag, close, wait at most 2000 ms for the receive thread
+    ~TUDPServer(); // Stop()
     TUDPServer(const TUDPServer&) = delete;
     TUDPServer& operator=(const TUDPServer&) = delete;
 
@@ -63,13 +76,19 @@ public:
     static bool IsValidAddress(const QString& text);
     int LocalPort() const { return m_localPort; }
 
+    // Teardown: sets the stop flag, shuts the socket down, waits at most 2000 ms for the receive
+    // thread and releases the socket; SendTo returns -1 afterwards. A thread that has not finished
+    // by then is reported on stderr and left to end on its own; it keeps the socket until it does.
+    void Stop();
+
 private:
-    void ReceiveLoop();
+    struct ReceiveState;
+    static void ReceiveLoop(ReceiveState& state);
 
     std::thread m_thread;
-    QObject* m_window = nullptr;
-    int m_socket = -1;
+    std::future<void> m_threadFinished;
+    // The socket, the stop flag and what the thread copies into each source block; shared with the
+    // receive thread, so that a thread left running after teardown never touches a released object.
+    std::shared_ptr<ReceiveState> m_state;
     int m_localPort = 0;
-    char m_localAddress[16] = {};
-    std::atomic<int> m_stop{0};
 };

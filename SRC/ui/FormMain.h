@@ -1,0 +1,217 @@
+#pragma once
+#include "data/Device.h"
+#include "protocol/Frame.h"
+#include "transport/SendCommand.h"
+
+#include <QMainWindow>
+#include <array>
+#include <deque>
+#include <memory>
+#include <vector>
+
+class QAction;
+class QFrame;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QModelIndex;
+class QScrollArea;
+class QSplitter;
+class QStatusBar;
+class QStyleOptionViewItem;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class QTreeWidget;
+class QTreeWidgetItem;
+class DatagramEvent;
+class TTMICObject;
+class TUDPServer;
+
+// The application's main window: device list, message list, tile area, menus, tool bar and
+// status bar; the single entry for received frames and the monitoring cycle that connects and
+// polls the managed channels.
+class TFrmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    static constexpr int TileSlotCount = 64;
+    static constexpr int StatusPanelCount = 4;
+    static constexpr int SerialPanel = 3;
+    // The cells of a device row.
+    enum DeviceColumn { ColIP, ColRXID, ColChannel, ColFreq, ColName, ColBand };
+
+    // Throws UDPServerException when the UDP endpoint cannot be created on udpPort.
+    explicit TFrmMain(int udpPort = LocalUdpPort, QWidget* parent = nullptr);
+    ~TFrmMain() override;
+
+    // Records and tiles. Row i of lbDevList belongs to record i of Devices().
+    DeviceList& Devices() { return m_devices; }
+    const std::vector<std::unique_ptr<TTMICObject>>& Tiles() const { return m_tiles; }
+    TTMICObject* FindTile(int rxid, int devIdx) const;
+    QTreeWidgetItem* FindListItem(int rxid, int devIdx) const;
+    // Appends the row of a record just appended to Devices(); frequencyText fills the frequency cell.
+    QTreeWidgetItem* AppendDeviceRow(const TTMICListObj& record, const QString& frequencyText);
+    static QString FrequencyCellText(double freq); // "%.03f"
+
+    // Config.ini beside the executable. Loading replaces records, tiles and rows; a failed save
+    // is reported once in the message list until a save succeeds again.
+    void LoadDeviceList();
+    bool SaveDeviceList();
+
+    void AddMessage(const QString& line); // a line in lbMsg
+    void SetStatusPanelText(int panel, const QString& text);
+    QString StatusPanelText(int panel) const;
+    // Opens the serial port on UartPort at UartRate and shows the outcome in the serial panel.
+    bool OpenSerialPort();
+
+    void ApplyTexts();
+
+    // The single entry for received frames; source is the sender's IPv4 text, empty for serial.
+    void HandleFrame(const QString& source, const uint8_t* frame, int n);
+    void OnDatagram(const DatagramEvent& datagram);
+    void OnSerialData();
+    void Timer1Timer();
+    int PollIndex() const { return m_pollIndex; }
+    int TileColumns() const { return m_tileColumns; }
+    bool TileSlotTaken(int slot) const { return m_tileSlots[static_cast<size_t>(slot)]; }
+
+    // Command handlers.
+    void tbAddHRClick();
+    void tbConnectClick();
+    void tbDisConnectClick();
+    void tbRFHistoryClick();
+    void tbScanRFClick();
+    void tbSingleSetClick();
+    void tbCompSetupClick();
+    void tbAboutClick();
+    void mnSetClick();
+    void mnToolsClick();
+    void mnStatusClick();
+    void mnDetailsClick();
+    void mnDeviceManageClick();
+    void btDetailsCloseClick();
+    void SpeedButton1Click();
+    void mnEnglishClick();
+    void mnSimpleChineseClick();
+    void mnDelDeviceClick();
+    void mnPropertyClick();
+    void lbDevListDblClick();
+    void ScrollBox1Resize();
+    // Red text for a row whose data value is not 0.
+    void lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const;
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    void FormDestroy();
+    void CreateControls();
+    void CreateMenus();
+    void CreateToolBar();
+    QWidget* CreateTopBand();
+    QWidget* CreateLeftColumn();
+    void CreateTileArea();
+    void CreateStatusBar();
+    void CenterOnScreen();
+    void PlaceCloseButtons();
+    void UpdateLeftColumn();
+    void ShowDetails(bool visible);
+    void SetLanguage(int index);
+
+    static constexpr int DeviceAreaHeight = 413;
+
+    // 0 means "nothing pending" in every moment the window keeps; a moment that lands on 0 when
+    // the counter wraps is taken 1 ms later instead, so that it is not lost.
+    static uint32_t PendingMoment(uint32_t t) { return t != 0 ? t : 1; }
+
+    void OnNotify(quintptr wParam, qintptr lParam);
+    void CloseTile(TTMICObject* tile);
+    void SyncTx(const TTMICObject& tile);
+    void ResizeTileArea();
+    int LowestFreeSlot() const;
+    QTreeWidgetItem* SelectedRow() const;
+    void ReportSaveResult(bool ok, const QString& what);
+
+    void HandleStatus(const uint8_t* frame, int n);
+    void HandleSyncResult(const uint8_t* frame, int n);
+    void HandleDeviceInfo(const QString& source, const uint8_t* frame, int n);
+    void UpdateKnownDevice(TTMICListObj& record, const QString& source, const DeviceBandInfo& info);
+    void AddRepliedChannel(const QString& source, int rxid, int devIdx, const DeviceBandInfo& info);
+    void DrainSerialFrames();
+
+    // Controls, named as the window's design names them.
+    QToolBar* ToolBar1 = nullptr;
+    QLabel* Image1 = nullptr;
+    QSplitter* Splitter1 = nullptr;
+    QFrame* Panel2 = nullptr;
+    QFrame* Panel3 = nullptr;
+    QTreeWidget* lbDevList = nullptr;
+    QListWidget* lbMsg = nullptr;
+    QToolButton* SpeedButton1 = nullptr;
+    QToolButton* btDetailsClose = nullptr;
+    QScrollArea* ScrollBox1 = nullptr;
+    QWidget* TileArea = nullptr;
+    QStatusBar* StatusBar1 = nullptr;
+    std::array<QLabel*, StatusPanelCount> StatusPanels {};
+    QTimer* Timer1 = nullptr;
+
+    QMenu* mnSystem = nullptr;
+    QAction* mnSet = nullptr;
+    QAction* mnInitialization = nullptr;
+    QAction* mnOpen = nullptr;
+    QAction* mnSave = nullptr;
+    QMenu* mnView = nullptr;
+    QAction* mnTools = nullptr;
+    QAction* mnStatus = nullptr;
+    QAction* mnDetails = nullptr;
+    QAction* mnDeviceManage = nullptr;
+    QMenu* mnLanguage = nullptr;
+    QAction* mnEnglish = nullptr;
+    QAction* mnSimpleChinese = nullptr;
+    QMenu* mnDevices = nullptr;
+    QAction* mnConnect = nullptr;
+    QAction* mnDisconnect = nullptr;
+    QAction* mnAddHR = nullptr;
+    QAction* mnRFHistory = nullptr;
+    QAction* mnFreqScan = nullptr;
+    QAction* mnSingleSetup = nullptr;
+    QAction* mnCompSetup = nullptr;
+    QMenu* mnHelp = nullptr;
+    QAction* mnAbout = nullptr;
+
+    QAction* tbAddHR = nullptr;
+    QAction* tbConnect = nullptr;
+    QAction* tbDisConnect = nullptr;
+    QAction* tbRFHistory = nullptr;
+    QAction* tbScanRF = nullptr;
+    QAction* tbSingleSet = nullptr;
+    QAction* tbCompSetup = nullptr;
+    QAction* tbAbout = nullptr;
+
+    QMenu* PopupMenu1 = nullptr;
+    QAction* mnDelDevice = nullptr;
+    QAction* mnProperty = nullptr;
+    QAction* mnRFHistory2 = nullptr;
+    QAction* mnScanFreq = nullptr;
+
+    // Tile area state.
+    std::array<bool, TileSlotCount> m_tileSlots {};
+    int m_tileColumns = 0;
+
+    DeviceList m_devices;
+    std::vector<std::unique_ptr<TTMICObject>> m_tiles;
+    std::unique_ptr<TUDPServer> m_udp;
+
+    int m_pollIndex = 0;
+    bool m_saveFailureShown = false;
+
+    // Serial intake: the cutter keeps the unconsumed bytes; whole frames wait in arrival order
+    // until the outermost OnSerialData hands them on.
+    SerialFrameCutter m_serialCutter;
+    uint32_t m_lastSerialRead = 0;
+    std::deque<std::vector<uint8_t>> m_serialFrames;
+    bool m_drainingSerial = false;
+};

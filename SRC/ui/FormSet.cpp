@@ -1,0 +1,191 @@
+#include "ui/FormSet.h"
+
+#include "data/IniFile.h"
+#include "data/PublicStruct.h"
+#include "lang/Language.h"
+#include "transport/ClassCom.h"
+#include "ui/FormDebug.h"
+#include "ui/FormMain.h"
+#include "ui/FormMessage.h"
+#include "ui/PublicFont.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr int HighestListedPort = 32;
+constexpr int FallbackRate = 9600;
+constexpr int FallbackDelay = 30;
+const QStringList RateItems = {QStringLiteral("9600"), QStringLiteral("115200")};
+const QStringList DelayItems = {QStringLiteral("5"),  QStringLiteral("10"), QStringLiteral("15"), QStringLiteral("20"),
+                                QStringLiteral("25"), QStringLiteral("30"), QStringLiteral("40"), QStringLiteral("50")};
+const QString Section = QStringLiteral("Public");
+
+QComboBox* NewList(QWidget* parent, const char* name, const QStringList& items)
+{
+    auto* list = new QComboBox(parent);
+    list->setObjectName(QString::fromLatin1(name));
+    list->addItems(items);
+    return list;
+}
+
+QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption)
+{
+    auto* label = new QLabel(caption, parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+int NumberOr(const QString& text, int fallback)
+{
+    bool ok = false;
+    const int value = text.toInt(&ok);
+    return ok ? value : fallback;
+}
+
+} // namespace
+
+TFrmSet::TFrmSet(TFrmMain& owner) : QDialog(&owner), m_owner(owner)
+{
+    setObjectName(QStringLiteral("FrmSet"));
+    setFont(PublicWindowFont());
+    setWindowTitle(TranslateText(QStringLiteral("系统设置")));
+    setModal(true);
+    CreateControls();
+    ShowCurrentValues();
+    setFixedSize(sizeHint());
+    CentreOnOwner();
+}
+
+void TFrmSet::CreateControls()
+{
+    cbConnectType = NewList(this, "cbConnectType", {TranslateText(QStringLiteral("网口")), QStringLiteral("485")});
+    Label1 = NewLabel(this, "Label1", TranslateText(QStringLiteral("串口端口号")));
+    QStringList ports;
+    for (int port = 1; port <= HighestListedPort; ++port)
+        ports << QString::number(port);
+    cbUart = NewList(this, "cbUart", ports);
+    Label2 = NewLabel(this, "Label2", TranslateText(QStringLiteral("波特率")));
+    cbRate = NewList(this, "cbRate", RateItems);
+    Label3 = NewLabel(this, "Label3", TranslateText(QStringLiteral("串口接收延时")));
+    cbUartDelay = NewList(this, "cbUartDelay", DelayItems);
+    cbDebug = new QCheckBox(TranslateText(QStringLiteral("调试窗口")), this);
+    cbDebug->setObjectName(QStringLiteral("cbDebug"));
+    btSure = new QPushButton(TranslateText(QStringLiteral("确认")), this);
+    btSure->setObjectName(QStringLiteral("btSure"));
+    btSure->setDefault(true);
+    btCancel = new QPushButton(TranslateText(QStringLiteral("取消")), this);
+    btCancel->setObjectName(QStringLiteral("btCancel"));
+    connect(btSure, &QPushButton::clicked, this, &TFrmSet::btSureClick);
+    connect(btCancel, &QPushButton::clicked, this, &TFrmSet::btCancelClick);
+
+    auto* fields = new QGridLayout;
+    fields->setHorizontalSpacing(12);
+    fields->setVerticalSpacing(8);
+    fields->addWidget(cbConnectType, 0, 0, 1, 2);
+    fields->addWidget(Label1, 1, 0);
+    fields->addWidget(cbUart, 1, 1);
+    fields->addWidget(Label2, 2, 0);
+    fields->addWidget(cbRate, 2, 1);
+    fields->addWidget(Label3, 3, 0);
+    fields->addWidget(cbUartDelay, 3, 1);
+    fields->addWidget(cbDebug, 4, 0, 1, 2);
+    fields->setColumnMinimumWidth(1, 120);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btSure);
+    buttons->addWidget(btCancel);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(16, 16, 16, 12);
+    column->setSpacing(14);
+    column->addLayout(fields);
+    column->addLayout(buttons);
+}
+
+// Values the lists cannot show leave no selection (connection type, port) or the first delay.
+void TFrmSet::ShowCurrentValues()
+{
+    const PublicStruct& ps = PublicStruct::Instance();
+    // C++'s remainder keeps the sign of the value: a negative odd type selects nothing.
+    cbConnectType->setCurrentIndex(ps.ConnectType % 2);
+    const bool listedPort = ps.UartPort >= 1 && ps.UartPort <= HighestListedPort;
+    cbUart->setCurrentIndex(listedPort ? ps.UartPort - 1 : -1);
+    cbRate->setCurrentIndex(ps.UartRate == FallbackRate ? 0 : 1);
+    const int delay = cbUartDelay->findText(QString::number(ps.UartDelayTime));
+    cbUartDelay->setCurrentIndex(delay >= 0 ? delay : 0);
+    cbDebug->setChecked(FrmDebug != nullptr);
+}
+
+void TFrmSet::CentreOnOwner()
+{
+    QRect frame(QPoint(), size());
+    frame.moveCenter(m_owner.frameGeometry().center());
+    move(frame.topLeft());
+}
+
+void TFrmSet::btSureClick()
+{
+    PublicStruct& ps = PublicStruct::Instance();
+    ps.ConnectType = cbConnectType->currentIndex();
+    ps.UartPort = cbUart->currentIndex() + 1;
+    ps.UartRate = NumberOr(cbRate->currentText(), FallbackRate);
+    ps.UartDelayTime = NumberOr(cbUartDelay->currentText(), FallbackDelay);
+
+    ReopenSerialPort();
+    QString failure;
+    const bool stored = StoreSettings(&failure);
+    ApplyDebugWindow();
+    // A settings file that could not be written must not be reported as saved.
+    const QString message = stored ? TranslateText(QStringLiteral("已保存!"))
+                                   : TranslateText(QStringLiteral("保存失败!")) + QLatin1Char('\n') + failure;
+    ShowMessageBox(this, message, QStringLiteral("提示"), 0, -1);
+    accept();
+}
+
+void TFrmSet::btCancelClick()
+{
+    reject();
+}
+
+// Reopened whatever the connection type, so that switching to RS-485 later needs no restart.
+void TFrmSet::ReopenSerialPort()
+{
+    cnComm& serial = cnComm::Instance();
+    serial.Close();
+    if (m_owner.OpenSerialPort())
+        serial.SetDelay(PublicStruct::Instance().UartDelayTime);
+}
+
+// The four keys go into the file in one replacement: either all of them are stored or none.
+bool TFrmSet::StoreSettings(QString* failure) const
+{
+    const PublicStruct& ps = PublicStruct::Instance();
+    IniFile file(ps.ConfigPath());
+    if (file.Load()) {
+        file.WriteInt(Section, QStringLiteral("ConnectType"), ps.ConnectType);
+        file.WriteInt(Section, QStringLiteral("UartPort"), ps.UartPort);
+        file.WriteInt(Section, QStringLiteral("UartRate"), ps.UartRate);
+        file.WriteInt(Section, QStringLiteral("UartDelayTime"), ps.UartDelayTime);
+        if (file.Save())
+            return true;
+    }
+    *failure = file.ErrorString();
+    return false;
+}
+
+// An existing debug window stays as it is, hidden or not, while the box is ticked.
+void TFrmSet::ApplyDebugWindow()
+{
+    if (cbDebug->isChecked() && !FrmDebug)
+        CreateDebugWindow(&m_owner);
+    else if (!cbDebug->isChecked() && FrmDebug)
+        DestroyDebugWindow();
+}

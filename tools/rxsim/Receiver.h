@@ -1,0 +1,66 @@
+#pragma once
+// The state of one simulated receiver and the payloads it answers with. Knows no transport and
+// no timers: the simulator advances it and routes its replies.
+#include "SimConfig.h"
+
+#include <cstdint>
+#include <random>
+#include <vector>
+
+class Receiver {
+public:
+    Receiver(const ReceiverSpec& spec, double busyShare, std::mt19937& rng);
+
+    const ReceiverSpec& Spec() const { return m_spec; }
+    uint8_t Rxid() const { return static_cast<uint8_t>(m_spec.Rxid); }
+    bool HasChannel(int devIdx) const { return devIdx >= 1 && devIdx <= m_spec.Channels; }
+    bool InBand(int channel) const { return channel >= m_spec.FirstChannel && channel <= m_spec.LastChannel; }
+
+    uint32_t Ip() const { return m_ip; } // host byte order
+    uint32_t Mask() const { return m_mask; }
+    uint32_t Gateway() const { return m_gateway; }
+    void SetNetwork(uint32_t ip, uint32_t mask, uint32_t gateway);
+
+    std::vector<uint8_t> DeviceInfo() const;
+    std::vector<uint8_t> Status(int devIdx) const;
+    std::vector<uint8_t> SearchReply() const;
+
+    // False, and nothing changed, outside the band or above the deepest SQ step.
+    bool SetChannel(int devIdx, int channel);
+    bool SetSq(int devIdx, int step);
+
+    // One step of the level walks (the simulator calls it every LevelStepMs) and the battery
+    // drain after elapsedMs of running (drainStepMs per step; 0 never drains).
+    static constexpr int LevelStepMs = 100;
+    void Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs);
+
+    // The level a sweep measures on this channel of the band.
+    uint8_t ScanLevel(int channel, std::mt19937& rng) const;
+
+private:
+    struct Antenna {
+        double Level = 0;
+        double Target = 0;
+    };
+    struct Channel {
+        int Number = 0;
+        int Sq = 4;
+        Antenna A;
+        Antenna B;
+        double Audio = 0;
+        uint8_t Active = 1; // 1 antenna A, 2 antenna B
+        uint8_t Battery = 3;
+    };
+
+    const Channel& At(int devIdx) const { return m_channels[static_cast<size_t>(devIdx - 1)]; }
+    Channel& At(int devIdx) { return m_channels[static_cast<size_t>(devIdx - 1)]; }
+    static int SquelchLevel(int sq); // the RF level at which the squelch opens
+    static void Walk(Antenna& antenna, std::mt19937& rng);
+
+    ReceiverSpec m_spec;
+    uint32_t m_ip;
+    uint32_t m_mask = 0xFFFFFF00u;
+    uint32_t m_gateway = 0;
+    std::vector<Channel> m_channels;
+    std::vector<bool> m_busy; // per channel of the band: another system transmits there
+};
