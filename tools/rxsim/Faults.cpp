@@ -2,7 +2,11 @@
 
 #include "protocol/Frame.h"
 
-FaultPlan::FaultPlan(const FaultOptions& options, uint32_t seed) : m_options(options), m_rng(seed ^ 0x5EEDFA17u) {}
+FaultPlan::FaultPlan(const FaultOptions& options, uint32_t seed)
+    : m_options(options)
+    , m_rng(seed ^ 0x5EEDFA17u)
+{
+}
 
 FaultPlan::Decision FaultPlan::Decide()
 {

@@ -8,7 +8,8 @@
 #include <random>
 #include <vector>
 
-class FaultPlan {
+class FaultPlan
+{
 public:
     FaultPlan(const FaultOptions& options, uint32_t seed);
 

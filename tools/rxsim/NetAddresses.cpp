@@ -9,12 +9,13 @@
 #include <ifaddrs.h>
 #include <net/if.h>
 
-namespace {
+namespace
+{
 
 QString IpTool()
 {
     const QString onPath = QStandardPaths::findExecutable(QStringLiteral("ip"));
-    return onPath.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("ip"), {"/sbin", "/usr/sbin"}) : onPath;
+    return onPath.isEmpty() ? QStandardPaths::findExecutable(QStringLiteral("ip"), { "/sbin", "/usr/sbin" }) : onPath;
 }
 
 bool RunIp(const QStringList& arguments, QString* error)
@@ -27,8 +28,8 @@ bool RunIp(const QStringList& arguments, QString* error)
     QProcess process;
     process.start(tool, arguments);
     if (!process.waitForFinished(5000) || process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0) {
-        *error = QStringLiteral("ip %1: %2").arg(arguments.join(' '),
-                                                  QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
+        *error = QStringLiteral("ip %1: %2")
+                     .arg(arguments.join(' '), QString::fromLocal8Bit(process.readAllStandardError()).trimmed());
         return false;
     }
     return true;
@@ -48,7 +49,10 @@ bool NetworkIsPrivate()
     return onlyLoopback;
 }
 
-bool IsLoopback(uint32_t hostOrder) { return (hostOrder >> 24) == 127; }
+bool IsLoopback(uint32_t hostOrder)
+{
+    return (hostOrder >> 24) == 127;
+}
 
 bool AddressIsLocal(uint32_t hostOrder)
 {
@@ -66,11 +70,11 @@ bool AddressIsLocal(uint32_t hostOrder)
 
 bool AddLoopbackAddress(uint32_t hostOrder, QString* error)
 {
-    return RunIp({"addr", "add", Ipv4Text(hostOrder) + "/32", "dev", "lo"}, error);
+    return RunIp({ "addr", "add", Ipv4Text(hostOrder) + "/32", "dev", "lo" }, error);
 }
 
 void RemoveLoopbackAddress(uint32_t hostOrder)
 {
     QString ignored; // the namespace ends with the process anyway
-    RunIp({"addr", "del", Ipv4Text(hostOrder) + "/32", "dev", "lo"}, &ignored);
+    RunIp({ "addr", "del", Ipv4Text(hostOrder) + "/32", "dev", "lo" }, &ignored);
 }

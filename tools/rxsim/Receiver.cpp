@@ -5,27 +5,36 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
+namespace
+{
 
 constexpr int AntennaHysteresis = 3; // the diversity switch needs this much more on the other antenna
 
-uint8_t Clamp100(double value) { return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 100L)); }
+uint8_t Clamp100(double value)
+{
+    return static_cast<uint8_t>(std::clamp(std::lround(value), 0L, 100L));
+}
 
-double Uniform(std::mt19937& rng, double low, double high) { return std::uniform_real_distribution<double>(low, high)(rng); }
+double Uniform(std::mt19937& rng, double low, double high)
+{
+    return std::uniform_real_distribution<double>(low, high)(rng);
+}
 
 } // namespace
 
-Receiver::Receiver(const ReceiverSpec& spec, double busyShare, std::mt19937& rng)
-    : m_spec(spec), m_ip(spec.Ip), m_gateway((spec.Ip & 0xFFFFFF00u) | 1u)
+Receiver::Receiver(const ReceiverSetup& setup, double busyShare, std::mt19937& rng)
+    : m_setup(setup)
+    , m_ip(setup.Ip)
+    , m_gateway((setup.Ip & 0xFFFFFF00u) | 1u)
 {
-    const int band = spec.BandSize();
+    const int band = setup.BandSize();
     m_busy.resize(static_cast<size_t>(band));
     for (size_t i = 0; i < m_busy.size(); ++i)
         m_busy[i] = Uniform(rng, 0.0, 1.0) < busyShare;
     // Spread the channels over the band so that they do not start on top of each other.
-    for (int devIdx = 1; devIdx <= spec.Channels; ++devIdx) {
+    for (int devIdx = 1; devIdx <= setup.Channels; ++devIdx) {
         Channel channel;
-        channel.Number = spec.FirstChannel + ((devIdx - 1) * 7 + 3) % band;
+        channel.Number = setup.FirstChannel + ((devIdx - 1) * 7 + 3) % band;
         channel.A.Target = Uniform(rng, 55, 90);
         channel.B.Target = std::clamp(channel.A.Target + Uniform(rng, -25, 10), 20.0, 95.0);
         channel.A.Level = channel.A.Target;
@@ -46,16 +55,16 @@ void Receiver::SetNetwork(uint32_t ip, uint32_t mask, uint32_t gateway)
 std::vector<uint8_t> Receiver::DeviceInfo() const
 {
     std::vector<uint8_t> p(DeviceInfoLen, 0);
-    p[0] = static_cast<uint8_t>(m_spec.FreqInteger >> 8);
-    p[1] = static_cast<uint8_t>(m_spec.FreqInteger);
-    p[2] = static_cast<uint8_t>(m_spec.FreqFraction >> 8);
-    p[3] = static_cast<uint8_t>(m_spec.FreqFraction);
-    p[4] = static_cast<uint8_t>(m_spec.FirstChannel);
-    p[5] = static_cast<uint8_t>(m_spec.LastChannel);
-    std::copy_n(m_spec.HWVer.constData(), 2, p.begin() + 6);
-    std::copy_n(m_spec.SWVer.constData(), 2, p.begin() + 8);
-    p[10] = static_cast<uint8_t>(m_spec.Band);
-    std::copy(m_spec.NameGbk.begin(), m_spec.NameGbk.end(), p.begin() + 12);
+    p[0] = static_cast<uint8_t>(m_setup.FreqInteger >> 8);
+    p[1] = static_cast<uint8_t>(m_setup.FreqInteger);
+    p[2] = static_cast<uint8_t>(m_setup.FreqFraction >> 8);
+    p[3] = static_cast<uint8_t>(m_setup.FreqFraction);
+    p[4] = static_cast<uint8_t>(m_setup.FirstChannel);
+    p[5] = static_cast<uint8_t>(m_setup.LastChannel);
+    std::copy_n(m_setup.HWVer.constData(), 2, p.begin() + 6);
+    std::copy_n(m_setup.SWVer.constData(), 2, p.begin() + 8);
+    p[10] = static_cast<uint8_t>(m_setup.Band);
+    std::copy(m_setup.NameGbk.begin(), m_setup.NameGbk.end(), p.begin() + 12);
     return p;
 }
 
@@ -80,11 +89,11 @@ std::vector<uint8_t> Receiver::Status(int devIdx) const
 std::vector<uint8_t> Receiver::SearchReply() const
 {
     std::vector<uint8_t> p(SearchReplyLen, 0);
-    std::copy_n(m_spec.HWVer.constData(), 2, p.begin());
-    std::copy_n(m_spec.SWVer.constData(), 2, p.begin() + 2);
-    p[4] = static_cast<uint8_t>(m_spec.Band);
-    p[5] = static_cast<uint8_t>(m_spec.Channels);
-    std::copy(m_spec.NameGbk.begin(), m_spec.NameGbk.end(), p.begin() + 6);
+    std::copy_n(m_setup.HWVer.constData(), 2, p.begin());
+    std::copy_n(m_setup.SWVer.constData(), 2, p.begin() + 2);
+    p[4] = static_cast<uint8_t>(m_setup.Band);
+    p[5] = static_cast<uint8_t>(m_setup.Channels);
+    std::copy(m_setup.NameGbk.begin(), m_setup.NameGbk.end(), p.begin() + 6);
     return p;
 }
 
@@ -105,7 +114,10 @@ bool Receiver::SetSq(int devIdx, int step)
 }
 
 // Step 0 (0 dBm) needs the strongest signal, step 8 (-40 dBm) the weakest.
-int Receiver::SquelchLevel(int sq) { return 60 - 5 * sq; }
+int Receiver::SquelchLevel(int sq)
+{
+    return 60 - 5 * sq;
+}
 
 void Receiver::Walk(Antenna& antenna, std::mt19937& rng)
 {
@@ -130,8 +142,8 @@ void Receiver::Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs
         if (stronger < SquelchLevel(c.Sq))
             c.Audio *= 0.3; // squelch closed: the audio falls silent
         else
-            c.Audio = std::clamp(c.Audio + (45.0 - c.Audio) * 0.1 + std::normal_distribution<double>(0.0, 10.0)(rng),
-                                 0.0, 100.0);
+            c.Audio = std::clamp(
+                c.Audio + (45.0 - c.Audio) * 0.1 + std::normal_distribution<double>(0.0, 10.0)(rng), 0.0, 100.0);
         c.Battery = static_cast<uint8_t>(3 - steps);
     }
 }
@@ -143,7 +155,7 @@ uint8_t Receiver::ScanLevel(int channel, std::mt19937& rng) const
         if (c.Number == channel)
             return static_cast<uint8_t>(Uniform(rng, 88, 110));
     }
-    if (InBand(channel) && m_busy[static_cast<size_t>(channel - m_spec.FirstChannel)])
+    if (InBand(channel) && m_busy[static_cast<size_t>(channel - m_setup.FirstChannel)])
         return static_cast<uint8_t>(Uniform(rng, 40, 86));
     return static_cast<uint8_t>(Uniform(rng, 0, 13));
 }

@@ -7,14 +7,15 @@
 #include <random>
 #include <vector>
 
-class Receiver {
+class Receiver
+{
 public:
-    Receiver(const ReceiverSpec& spec, double busyShare, std::mt19937& rng);
+    Receiver(const ReceiverSetup& setup, double busyShare, std::mt19937& rng);
 
-    const ReceiverSpec& Spec() const { return m_spec; }
-    uint8_t Rxid() const { return static_cast<uint8_t>(m_spec.Rxid); }
-    bool HasChannel(int devIdx) const { return devIdx >= 1 && devIdx <= m_spec.Channels; }
-    bool InBand(int channel) const { return channel >= m_spec.FirstChannel && channel <= m_spec.LastChannel; }
+    const ReceiverSetup& Setup() const { return m_setup; }
+    uint8_t Rxid() const { return static_cast<uint8_t>(m_setup.Rxid); }
+    bool HasChannel(int devIdx) const { return devIdx >= 1 && devIdx <= m_setup.Channels; }
+    bool InBand(int channel) const { return channel >= m_setup.FirstChannel && channel <= m_setup.LastChannel; }
 
     uint32_t Ip() const { return m_ip; } // host byte order
     uint32_t Mask() const { return m_mask; }
@@ -57,7 +58,7 @@ private:
     static int SquelchLevel(int sq); // the RF level at which the squelch opens
     static void Walk(Antenna& antenna, std::mt19937& rng);
 
-    ReceiverSpec m_spec;
+    ReceiverSetup m_setup;
     uint32_t m_ip;
     uint32_t m_mask = 0xFFFFFF00u;
     uint32_t m_gateway = 0;

@@ -8,12 +8,16 @@
 #include <termios.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 constexpr int StaleFrameMs = 500;
 constexpr int MaxPendingBytes = 1 << 20; // beyond this nobody reads the line: newer bytes are lost
 
-QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString ErrnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 bool MakeRaw(int fd, int baud, QString* error)
 {
@@ -22,7 +26,7 @@ bool MakeRaw(int fd, int baud, QString* error)
         *error = QStringLiteral("unsupported baud rate %1").arg(baud);
         return false;
     }
-    termios tio{};
+    termios tio {};
     if (::tcgetattr(fd, &tio) != 0) {
         *error = QStringLiteral("tcgetattr: %1").arg(ErrnoText());
         return false;
@@ -46,9 +50,17 @@ bool MakeRaw(int fd, int baud, QString* error)
 bool BaudConstant(int baud, unsigned* speed)
 {
     static const std::pair<int, speed_t> table[] = {
-        {1200, B1200},     {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},
-        {38400, B38400},   {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800},
-        {921600, B921600},
+        { 1200, B1200 },
+        { 2400, B2400 },
+        { 4800, B4800 },
+        { 9600, B9600 },
+        { 19200, B19200 },
+        { 38400, B38400 },
+        { 57600, B57600 },
+        { 115200, B115200 },
+        { 230400, B230400 },
+        { 460800, B460800 },
+        { 921600, B921600 },
     };
     for (const auto& [rate, constant] : table) {
         if (rate == baud) {
@@ -60,7 +72,9 @@ bool BaudConstant(int baud, unsigned* speed)
 }
 
 SerialLine::SerialLine(Handler onFrame, RawHandler onBytes, QObject* parent)
-    : QObject(parent), m_onFrame(std::move(onFrame)), m_onBytes(std::move(onBytes))
+    : QObject(parent)
+    , m_onFrame(std::move(onFrame))
+    , m_onBytes(std::move(onBytes))
 {
     m_staleTimer.setSingleShot(true);
     m_staleTimer.setInterval(StaleFrameMs);
@@ -139,8 +153,8 @@ void SerialLine::ReadAvailable()
     if (n <= 0) {
         // A device that went away (EIO on a hung-up line) would wake us for ever: stop listening.
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            std::fprintf(stderr, "rxsim: serial line %s: %s\n", qPrintable(m_path),
-                         n == 0 ? "closed" : std::strerror(errno));
+            std::fprintf(
+                stderr, "rxsim: serial line %s: %s\n", qPrintable(m_path), n == 0 ? "closed" : std::strerror(errno));
             m_readNotifier->setEnabled(false);
         }
         return;

@@ -12,7 +12,8 @@
 #include <memory>
 #include <vector>
 
-class SerialLine : public QObject {
+class SerialLine : public QObject
+{
 public:
     using Handler = std::function<void(const std::vector<uint8_t>& frame)>;
     using RawHandler = std::function<void(const uint8_t* bytes, size_t size)>;

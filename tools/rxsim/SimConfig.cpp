@@ -8,7 +8,8 @@
 #include <arpa/inet.h>
 #include <map>
 
-namespace {
+namespace
+{
 
 constexpr int MaxRxid = 254; // 255 addresses the device search
 constexpr int NameBytes = 12;
@@ -26,10 +27,10 @@ struct Template {
 
 // Four receivers on different bands, 2 or 4 channels each.
 constexpr Template Templates[] = {
-    {2, "640.0", 0, 99, 'A', "主舞台", "H1", "S3"},
-    {4, "740.5", 4, 80, 'B', "Lectern", "H2", "S1"},
-    {2, "520.125", 1, 96, 'C', "会议室", "H1", "S2"},
-    {4, "470.25", 0, 63, 'D', "Studio", "H3", "S4"},
+    { 2, "640.0", 0, 99, 'A', "主舞台", "H1", "S3" },
+    { 4, "740.5", 4, 80, 'B', "Lectern", "H2", "S1" },
+    { 2, "520.125", 1, 96, 'C', "会议室", "H1", "S2" },
+    { 4, "470.25", 0, 63, 'D', "Studio", "H3", "S4" },
 };
 constexpr int TemplateCount = static_cast<int>(std::size(Templates));
 
@@ -85,7 +86,7 @@ bool ParseInt(const QString& text, int low, int high, int* out)
 
 // The integer and fraction words of a frequency: the fraction word's decimal digits are the
 // digits after the point, so 640.125 is 640 and 125, 640.5 is 640 and 5.
-bool ParseStartFreq(const QString& text, ReceiverSpec& spec, QString* error)
+bool ParseStartFreq(const QString& text, ReceiverSetup& setup, QString* error)
 {
     static const QRegularExpression pattern(QStringLiteral("^(\\d{1,5})(?:\\.(\\d+))?$"));
     const QRegularExpressionMatch match = pattern.match(text);
@@ -107,9 +108,9 @@ bool ParseStartFreq(const QString& text, ReceiverSpec& spec, QString* error)
         *error = QStringLiteral("start=%1 has too many decimal digits for the fraction word").arg(text);
         return false;
     }
-    spec.StartFreqText = text;
-    spec.FreqInteger = static_cast<uint16_t>(integer);
-    spec.FreqFraction = static_cast<uint16_t>(fraction);
+    setup.StartFreqText = text;
+    setup.FreqInteger = static_cast<uint16_t>(integer);
+    setup.FreqFraction = static_cast<uint16_t>(fraction);
     return true;
 }
 
@@ -124,66 +125,66 @@ bool ParseTwoCharacters(const QString& key, const QString& value, QByteArray* ou
     return true;
 }
 
-bool SetName(const QString& value, ReceiverSpec& spec, QString* error)
+bool SetName(const QString& value, ReceiverSetup& setup, QString* error)
 {
     const QByteArray gbk = ToGbk(value);
     if (value.isEmpty() || gbk.size() > NameBytes || value.contains(u'"') || FromGbk(gbk) != value) {
         *error = QStringLiteral("name=%1: 1 to 12 bytes in GBK expected, without double quotes").arg(value);
         return false;
     }
-    spec.Name = value;
-    spec.NameGbk = gbk;
+    setup.Name = value;
+    setup.NameGbk = gbk;
     return true;
 }
 
-bool ApplyPair(const QString& key, const QString& value, ReceiverSpec& spec, QString* error)
+bool ApplyPair(const QString& key, const QString& value, ReceiverSetup& setup, QString* error)
 {
     auto badNumber = [&](const char* range) {
         *error = QStringLiteral("%1=%2: %3 expected").arg(key, value, QLatin1String(range));
         return false;
     };
     if (key == u"rxid")
-        return ParseInt(value, 0, MaxRxid, &spec.Rxid) || badNumber("0 to 254");
+        return ParseInt(value, 0, MaxRxid, &setup.Rxid) || badNumber("0 to 254");
     if (key == u"ip") {
-        if (!ParseIpv4(value, &spec.Ip)) {
+        if (!ParseIpv4(value, &setup.Ip)) {
             *error = QStringLiteral("ip=%1 is not a dotted IPv4 address").arg(value);
             return false;
         }
         return true;
     }
     if (key == u"channels")
-        return ParseInt(value, 1, 255, &spec.Channels) || badNumber("1 to 255");
+        return ParseInt(value, 1, 255, &setup.Channels) || badNumber("1 to 255");
     if (key == u"start")
-        return ParseStartFreq(value, spec, error);
+        return ParseStartFreq(value, setup, error);
     if (key == u"first")
-        return ParseInt(value, 0, 255, &spec.FirstChannel) || badNumber("0 to 255");
+        return ParseInt(value, 0, 255, &setup.FirstChannel) || badNumber("0 to 255");
     if (key == u"last")
-        return ParseInt(value, 0, 255, &spec.LastChannel) || badNumber("0 to 255");
+        return ParseInt(value, 0, 255, &setup.LastChannel) || badNumber("0 to 255");
     if (key == u"band") {
         const QByteArray letter = value.toLatin1();
         if (value.size() != 1 || letter.size() != 1 || letter[0] <= 0x20) {
             *error = QStringLiteral("band=%1: one ASCII character expected").arg(value);
             return false;
         }
-        spec.Band = letter[0];
+        setup.Band = letter[0];
         return true;
     }
     if (key == u"name")
-        return SetName(value, spec, error);
+        return SetName(value, setup, error);
     if (key == u"hw")
-        return ParseTwoCharacters(key, value, &spec.HWVer, error);
+        return ParseTwoCharacters(key, value, &setup.HWVer, error);
     if (key == u"sw")
-        return ParseTwoCharacters(key, value, &spec.SWVer, error);
+        return ParseTwoCharacters(key, value, &setup.SWVer, error);
     *error = QStringLiteral("unknown key \"%1\" (rxid, ip, channels, start, first, last, band, name, hw, sw)").arg(key);
     return false;
 }
 
-bool CheckUnique(const std::vector<ReceiverSpec>& receivers, QString* error)
+bool CheckUnique(const std::vector<ReceiverSetup>& receivers, QString* error)
 {
     std::map<int, int> rxids;
     std::map<uint32_t, int> ips;
     for (size_t i = 0; i < receivers.size(); ++i) {
-        const ReceiverSpec& r = receivers[i];
+        const ReceiverSetup& r = receivers[i];
         if (!rxids.emplace(r.Rxid, static_cast<int>(i)).second) {
             *error = QStringLiteral("two receivers have RXID %1").arg(r.Rxid);
             return false;
@@ -242,35 +243,35 @@ QString Ipv4Text(uint32_t hostOrder)
 
 bool ParseIpv4(const QString& text, uint32_t* hostOrder)
 {
-    in_addr address{};
+    in_addr address {};
     if (inet_pton(AF_INET, text.toLatin1().constData(), &address) != 1)
         return false;
     *hostOrder = ntohl(address.s_addr);
     return true;
 }
 
-ReceiverSpec DefaultReceiver(int index)
+ReceiverSetup DefaultReceiver(int index)
 {
     const Template& t = Templates[index % TemplateCount];
-    ReceiverSpec spec;
-    spec.Rxid = index + 1;
-    spec.Ip = 0x7F000002u + static_cast<uint32_t>(index); // 127.0.0.2, 127.0.0.3, ...
-    spec.Channels = t.Channels;
+    ReceiverSetup setup;
+    setup.Rxid = index + 1;
+    setup.Ip = 0x7F000002u + static_cast<uint32_t>(index); // 127.0.0.2, 127.0.0.3, ...
+    setup.Channels = t.Channels;
     QString ignored;
-    ParseStartFreq(QString::fromLatin1(t.StartFreq), spec, &ignored);
-    spec.FirstChannel = t.First;
-    spec.LastChannel = t.Last;
-    spec.Band = t.Band;
+    ParseStartFreq(QString::fromLatin1(t.StartFreq), setup, &ignored);
+    setup.FirstChannel = t.First;
+    setup.LastChannel = t.Last;
+    setup.Band = t.Band;
     QString name = QString::fromUtf8(t.Name);
     if (index >= TemplateCount)
         name += QString::number(index + 1);
-    SetName(name, spec, &ignored);
-    spec.HWVer = t.HW;
-    spec.SWVer = t.SW;
-    return spec;
+    SetName(name, setup, &ignored);
+    setup.HWVer = t.HW;
+    setup.SWVer = t.SW;
+    return setup;
 }
 
-bool ParseReceiverSpec(const QString& text, int index, ReceiverSpec& spec, QString* error)
+bool ParseReceiverSetup(const QString& text, int index, ReceiverSetup& setup, QString* error)
 {
     std::vector<std::pair<QString, QString>> pairs;
     if (!SplitPairs(text, pairs, error))
@@ -279,19 +280,19 @@ bool ParseReceiverSpec(const QString& text, int index, ReceiverSpec& spec, QStri
         *error = QStringLiteral("empty receiver description");
         return false;
     }
-    spec = DefaultReceiver(index);
+    setup = DefaultReceiver(index);
     for (const auto& [key, value] : pairs) {
-        if (!ApplyPair(key, value, spec, error))
+        if (!ApplyPair(key, value, setup, error))
             return false;
     }
-    if (spec.LastChannel < spec.FirstChannel) {
-        *error = QStringLiteral("last=%1 lies below first=%2").arg(spec.LastChannel).arg(spec.FirstChannel);
+    if (setup.LastChannel < setup.FirstChannel) {
+        *error = QStringLiteral("last=%1 lies below first=%2").arg(setup.LastChannel).arg(setup.FirstChannel);
         return false;
     }
     return true;
 }
 
-bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverSpec>& out, QString* error)
+bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverSetup>& out, QString* error)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly | QIODevice::Text)) {
@@ -304,13 +305,13 @@ bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverS
         const QString line = QString::fromUtf8(file.readLine()).trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;
-        ReceiverSpec spec;
+        ReceiverSetup setup;
         QString why;
-        if (!ParseReceiverSpec(line, firstIndex + static_cast<int>(out.size()), spec, &why)) {
+        if (!ParseReceiverSetup(line, firstIndex + static_cast<int>(out.size()), setup, &why)) {
             *error = QStringLiteral("%1:%2: %3").arg(path).arg(lineNumber).arg(why);
             return false;
         }
-        out.push_back(spec);
+        out.push_back(setup);
     }
     return true;
 }
@@ -318,27 +319,34 @@ bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverS
 ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Plays wireless-microphone receivers over UDP and a serial line for Tessaro's tests and demo."));
-    const QCommandLineOption help({"h", "help"}, "Show this help.");
+    parser.setApplicationDescription(
+        QStringLiteral("Plays wireless-microphone receivers over UDP and a serial line for Tessaro's tests and demo."));
+    const QCommandLineOption help({ "h", "help" }, "Show this help.");
     const QCommandLineOption version("version", "Show the version.");
-    const QCommandLineOption rx("rx", "One receiver: key=value pairs (rxid, ip, channels, start, first, last, band, name, hw, sw). Repeatable.", "spec");
+    const QCommandLineOption rx("rx",
+        "One receiver: key=value pairs (rxid, ip, channels, start, first, last, band, name, hw, sw). Repeatable.",
+        "setup");
     const QCommandLineOption config("config", "Receivers from a file, one per line.", "file");
     const QCommandLineOption receivers("receivers", "Play n built-in receivers (default 4).", "n");
     const QCommandLineOption port("port", "UDP port of every receiver (default 5000; 0 picks a free one).", "port");
     const QCommandLineOption noUdp("no-udp", "No UDP sockets.");
-    const QCommandLineOption noBroadcast("no-broadcast", "No 0.0.0.0 socket for broadcasts, even in a private network namespace.");
-    const QCommandLineOption netnsAddresses("netns-addresses", "Add receiver addresses outside 127/8 to lo (private network namespace only).");
+    const QCommandLineOption noBroadcast(
+        "no-broadcast", "No 0.0.0.0 socket for broadcasts, even in a private network namespace.");
+    const QCommandLineOption netnsAddresses(
+        "netns-addresses", "Add receiver addresses outside 127/8 to lo (private network namespace only).");
     const QCommandLineOption pty("pty", "Create a pseudo-terminal for the serial bus and print its path.");
     const QCommandLineOption serial("serial", "Use this serial device for the bus.", "path");
     const QCommandLineOption baud("baud", "Serial baud rate (default 9600).", "rate");
-    const QCommandLineOption busGap("bus-gap", "Milliseconds between the answers to a search on the serial bus (default 15).", "ms");
+    const QCommandLineOption busGap(
+        "bus-gap", "Milliseconds between the answers to a search on the serial bus (default 15).", "ms");
     const QCommandLineOption seed("seed", "Seed of every random choice (default 1).", "n");
     const QCommandLineOption scanInterval("scan-interval", "Milliseconds per scan point (default 20).", "ms");
-    const QCommandLineOption busyShare("busy-share", "Share of a band's channels busy in a scan (default 0.15).", "share");
+    const QCommandLineOption busyShare(
+        "busy-share", "Share of a band's channels busy in a scan (default 0.15).", "share");
     const QCommandLineOption syncDelay("sync-delay", "Milliseconds before the Sync Tx result (default 1500).", "ms");
     const QCommandLineOption syncFail("sync-fail", "Sync Tx fails (result 2).");
-    const QCommandLineOption battery("battery-drain", "Seconds per battery step 3 -> 2 -> 1 (default 300; 0 never drains).", "seconds");
+    const QCommandLineOption battery(
+        "battery-drain", "Seconds per battery step 3 -> 2 -> 1 (default 300; 0 never drains).", "seconds");
     const QCommandLineOption drop("drop", "Share of replies dropped (seeded).", "share");
     const QCommandLineOption delay("delay", "Milliseconds every reply is held back.", "ms");
     const QCommandLineOption jitter("jitter", "Up to this many more milliseconds of random delay.", "ms");
@@ -349,9 +357,9 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption silentRx("silent-rx", "These receivers (comma-separated RXIDs) do not answer.", "rxids");
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
-    parser.addOptions({help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
-                       baud, busGap, seed, scanInterval, busyShare, syncDelay, syncFail, battery, drop, delay, jitter,
-                       badCrc, badLen, garbage, silent, silentRx, hexlog, debugWindow});
+    parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
+        baud, busGap, seed, scanInterval, busyShare, syncDelay, syncFail, battery, drop, delay, jitter, badCrc, badLen,
+        garbage, silent, silentRx, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {
@@ -375,19 +383,20 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
 
     QString why;
     auto intOption = [&](const QCommandLineOption& option, int low, int high, int* out) {
-        return !parser.isSet(option) || ParseOptionInt(option.names().constLast(), parser.value(option), low, high, out, &why);
+        return !parser.isSet(option)
+            || ParseOptionInt(option.names().constLast(), parser.value(option), low, high, out, &why);
     };
     auto shareOption = [&](const QCommandLineOption& option, double* out) {
         return !parser.isSet(option) || ParseShare(option.names().constLast(), parser.value(option), out, &why);
     };
 
-    std::vector<ReceiverSpec>& list = options.Receivers;
+    std::vector<ReceiverSetup>& list = options.Receivers;
     list.clear();
     for (const QString& text : parser.values(rx)) {
-        ReceiverSpec spec;
-        if (!ParseReceiverSpec(text, static_cast<int>(list.size()), spec, &why))
+        ReceiverSetup setup;
+        if (!ParseReceiverSetup(text, static_cast<int>(list.size()), setup, &why))
             return fail(QStringLiteral("--rx %1: %2").arg(text, why));
-        list.push_back(spec);
+        list.push_back(setup);
     }
     if (parser.isSet(config) && !LoadReceiverFile(parser.value(config), static_cast<int>(list.size()), list, &why))
         return fail(why);

@@ -8,7 +8,7 @@
 #include <set>
 #include <vector>
 
-struct ReceiverSpec {
+struct ReceiverSetup {
     int Rxid = 1;
     uint32_t Ip = 0; // host byte order
     int Channels = 2; // DevIdx 1..Channels
@@ -38,7 +38,7 @@ struct FaultOptions {
 };
 
 struct SimOptions {
-    std::vector<ReceiverSpec> Receivers;
+    std::vector<ReceiverSetup> Receivers;
 
     bool Udp = true;
     int Port = 5000; // 0: one free port for every receiver
@@ -78,13 +78,13 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
 
 // One receiver from "key=value" pairs (separated by commas or blanks, values may be quoted).
 // index numbers the receiver for the defaults of keys not given. False with the reason.
-bool ParseReceiverSpec(const QString& text, int index, ReceiverSpec& spec, QString* error);
+bool ParseReceiverSetup(const QString& text, int index, ReceiverSetup& setup, QString* error);
 
 // The receivers of a file, one per line; '#' starts a comment line.
-bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverSpec>& out, QString* error);
+bool LoadReceiverFile(const QString& path, int firstIndex, std::vector<ReceiverSetup>& out, QString* error);
 
 // The built-in receiver number index (its RXID, address, channels and band follow from index).
-ReceiverSpec DefaultReceiver(int index);
+ReceiverSetup DefaultReceiver(int index);
 
 QString Ipv4Text(uint32_t hostOrder);
 bool ParseIpv4(const QString& text, uint32_t* hostOrder);

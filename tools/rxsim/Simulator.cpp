@@ -8,7 +8,8 @@
 #include <arpa/inet.h>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 constexpr uint32_t LimitedBroadcast = 0xFFFFFFFFu;
 
@@ -20,10 +21,13 @@ bool IsUsableHostAddress(uint32_t address)
 
 uint32_t ReadAddress(const uint8_t* bytes)
 {
-    return (uint32_t{bytes[0]} << 24) | (uint32_t{bytes[1]} << 16) | (uint32_t{bytes[2]} << 8) | bytes[3];
+    return (uint32_t { bytes[0] } << 24) | (uint32_t { bytes[1] } << 16) | (uint32_t { bytes[2] } << 8) | bytes[3];
 }
 
-QString CommandName(uint8_t cmd) { return QStringLiteral("0x%1").arg(cmd, 2, 16, QLatin1Char('0')); }
+QString CommandName(uint8_t cmd)
+{
+    return QStringLiteral("0x%1").arg(cmd, 2, 16, QLatin1Char('0'));
+}
 
 } // namespace
 
@@ -40,11 +44,14 @@ QString HexBytes(const uint8_t* bytes, size_t size)
 }
 
 Simulator::Simulator(const SimOptions& options, QObject* parent)
-    : QObject(parent), m_options(options), m_world(options.Seed), m_faults(options.Faults, options.Seed)
+    : QObject(parent)
+    , m_options(options)
+    , m_world(options.Seed)
+    , m_faults(options.Faults, options.Seed)
 {
-    for (const ReceiverSpec& spec : m_options.Receivers) {
+    for (const ReceiverSetup& setup : m_options.Receivers) {
         auto unit = std::make_unique<Unit>();
-        unit->Model = std::make_unique<Receiver>(spec, m_options.BusyShare, m_world);
+        unit->Model = std::make_unique<Receiver>(setup, m_options.BusyShare, m_world);
         unit->ScanTimer.setInterval(m_options.ScanIntervalMs);
         const int index = static_cast<int>(m_units.size());
         connect(&unit->ScanTimer, &QTimer::timeout, this, [this, index] { ScanStep(index); });
@@ -68,22 +75,23 @@ Simulator::~Simulator()
 bool Simulator::PrepareAddresses(QString* error)
 {
     if (m_options.NetnsAddresses && !m_privateNetwork) {
-        *error = QStringLiteral("--netns-addresses works only inside a private network namespace (no interface but lo)");
+        *error
+            = QStringLiteral("--netns-addresses works only inside a private network namespace (no interface but lo)");
         return false;
     }
-    for (const ReceiverSpec& spec : m_options.Receivers) {
-        if (IsLoopback(spec.Ip))
+    for (const ReceiverSetup& setup : m_options.Receivers) {
+        if (IsLoopback(setup.Ip))
             continue;
         if (!m_privateNetwork) {
             *error = QStringLiteral("%1 is not a loopback address: outside a private network namespace receivers "
                                     "live in 127.0.0.0/8")
-                         .arg(Ipv4Text(spec.Ip));
+                         .arg(Ipv4Text(setup.Ip));
             return false;
         }
-        if (m_options.NetnsAddresses && !AddressIsLocal(spec.Ip)) {
-            if (!AddLoopbackAddress(spec.Ip, error))
+        if (m_options.NetnsAddresses && !AddressIsLocal(setup.Ip)) {
+            if (!AddLoopbackAddress(setup.Ip, error))
                 return false;
-            m_addedAddresses.push_back(spec.Ip);
+            m_addedAddresses.push_back(setup.Ip);
         }
     }
     return true;
@@ -100,8 +108,8 @@ bool Simulator::Start(QString* error)
                 OnDatagram(unit, data, size, from, destination);
             });
         std::vector<uint32_t> addresses;
-        for (const ReceiverSpec& spec : m_options.Receivers)
-            addresses.push_back(spec.Ip);
+        for (const ReceiverSetup& setup : m_options.Receivers)
+            addresses.push_back(setup.Ip);
         // Only inside a private namespace: on the host it would take broadcasts from the LAN.
         const bool broadcast = m_options.Broadcast && m_privateNetwork;
         if (!m_udp->Open(addresses, m_options.Port, broadcast, error)) {
@@ -110,8 +118,7 @@ bool Simulator::Start(QString* error)
         }
     }
     if (m_options.Pty || !m_options.SerialPath.isEmpty()) {
-        m_serial = std::make_unique<SerialLine>(
-            [this](const std::vector<uint8_t>& frame) { OnSerialFrame(frame); },
+        m_serial = std::make_unique<SerialLine>([this](const std::vector<uint8_t>& frame) { OnSerialFrame(frame); },
             [this](const uint8_t* bytes, size_t size) {
                 if (m_options.HexLog || m_options.DebugWindow)
                     Log(QStringLiteral("RX serial [%1] %2").arg(size).arg(HexBytes(bytes, size)));
@@ -135,7 +142,7 @@ QStringList Simulator::AnnouncementLines() const
     QStringList udp;
     for (size_t i = 0; i < m_units.size(); ++i) {
         const Receiver& r = *m_units[i]->Model;
-        const ReceiverSpec& s = r.Spec();
+        const ReceiverSetup& s = r.Setup();
         lines << QStringLiteral("RECEIVER rxid=%1 ip=%2 port=%3 channels=%4 start=%5 first=%6 last=%7 band=%8 hw=%9 "
                                 "sw=%10 name=\"%11\"")
                      .arg(s.Rxid)
@@ -150,11 +157,11 @@ QStringList Simulator::AnnouncementLines() const
         if (m_udp)
             udp << UdpName(static_cast<int>(i));
     }
-    const QString broadcast = m_udp && m_udp->HasBroadcast() ? QStringLiteral("0.0.0.0:%1").arg(m_udp->Port())
-                                                             : QStringLiteral("none");
+    const QString broadcast
+        = m_udp && m_udp->HasBroadcast() ? QStringLiteral("0.0.0.0:%1").arg(m_udp->Port()) : QStringLiteral("none");
     lines << QStringLiteral("READY udp=%1 broadcast=%2 serial=%3")
                  .arg(udp.isEmpty() ? QStringLiteral("none") : udp.join(u','), broadcast,
-                      m_serial ? m_serial->Path() : QStringLiteral("none"));
+                     m_serial ? m_serial->Path() : QStringLiteral("none"));
     return lines;
 }
 
@@ -197,7 +204,7 @@ void Simulator::OnDatagram(int unit, const uint8_t* data, size_t size, UdpPeer f
             .arg(HexBytes(data, size)));
     if (!AcceptFrame(data, size))
         return;
-    const Route route{Route::Udp, from};
+    const Route route { Route::Udp, from };
     const uint8_t cmd = FrameCmd(data);
     if (unit != UdpEndpoint::BroadcastSocket) {
         // A receiver's own address: it answers what names its RXID, and any search.
@@ -228,7 +235,7 @@ void Simulator::OnSerialFrame(const std::vector<uint8_t>& frame)
     int slot = 0;
     for (size_t i = 0; i < m_units.size(); ++i) {
         if (search || FrameRxid(frame.data()) == m_units[i]->Model->Rxid())
-            Handle(static_cast<int>(i), frame.data(), {Route::Serial, {}}, slot++);
+            Handle(static_cast<int>(i), frame.data(), { Route::Serial, {} }, slot++);
     }
 }
 
@@ -261,8 +268,8 @@ void Simulator::Handle(int unit, const uint8_t* frame, const Route& route, int b
         Reply(unit, devIdx, CMD_STATUS, r.Status(devIdx), route);
         break;
     case CMD_SYNC_TX:
-        Reply(unit, devIdx, CMD_SYNC_RESULT, {static_cast<uint8_t>(m_options.SyncFail ? 2 : 1)}, route,
-              m_options.SyncDelayMs);
+        Reply(unit, devIdx, CMD_SYNC_RESULT, { static_cast<uint8_t>(m_options.SyncFail ? 2 : 1) }, route,
+            m_options.SyncDelayMs);
         break;
     case CMD_SCAN_START:
         StartScan(unit, devIdx, route);
@@ -275,13 +282,13 @@ void Simulator::Handle(int unit, const uint8_t* frame, const Route& route, int b
     case CMD_SET_CHANNEL:
         // Outside the band nothing changes and nothing is acknowledged: the requester's time-out tells.
         if (r.SetChannel(devIdx, payload[0]))
-            Reply(unit, devIdx, CMD_SET_CHANNEL_ACK, {payload[0]}, route);
+            Reply(unit, devIdx, CMD_SET_CHANNEL_ACK, { payload[0] }, route);
         else
             Log(QStringLiteral("REFUSED rxid=%1 channel %2 lies outside the band").arg(r.Rxid()).arg(payload[0]));
         break;
     case CMD_SET_SQ:
         if (r.SetSq(devIdx, payload[0]))
-            Reply(unit, devIdx, CMD_SET_SQ_ACK, {payload[0]}, route);
+            Reply(unit, devIdx, CMD_SET_SQ_ACK, { payload[0] }, route);
         else
             Log(QStringLiteral("REFUSED rxid=%1 SQ step %2").arg(r.Rxid()).arg(payload[0]));
         break;
@@ -301,7 +308,7 @@ void Simulator::StartScan(int unit, uint8_t devIdx, const Route& route)
 {
     Unit& u = *m_units[static_cast<size_t>(unit)];
     // One sweep per receiver: a new start begins the band again.
-    u.ScanNext = u.Model->Spec().FirstChannel;
+    u.ScanNext = u.Model->Setup().FirstChannel;
     u.ScanDevIdx = devIdx;
     u.ScanRoute = route;
     u.ScanTimer.start();
@@ -313,10 +320,10 @@ void Simulator::ScanStep(int unit)
     Unit& u = *m_units[static_cast<size_t>(unit)];
     const int channel = u.ScanNext++;
     const uint8_t level = u.Model->ScanLevel(channel, m_world);
-    Reply(unit, u.ScanDevIdx, CMD_SCAN_POINT, {static_cast<uint8_t>(channel), level, 0, 0}, u.ScanRoute);
-    if (channel >= u.Model->Spec().LastChannel) {
+    Reply(unit, u.ScanDevIdx, CMD_SCAN_POINT, { static_cast<uint8_t>(channel), level, 0, 0 }, u.ScanRoute);
+    if (channel >= u.Model->Setup().LastChannel) {
         u.ScanTimer.stop();
-        Reply(unit, u.ScanDevIdx, CMD_SCAN_END, {0}, u.ScanRoute);
+        Reply(unit, u.ScanDevIdx, CMD_SCAN_END, { 0 }, u.ScanRoute);
     }
 }
 
@@ -362,20 +369,21 @@ void Simulator::ChangeNetwork(int unit, const uint8_t* frame, const Route& route
     else if (address != r.Ip())
         MoveAddress(unit, address, &why);
     if (!why.isEmpty()) {
-        std::fprintf(stderr, "rxsim: receiver %d keeps %s: %s\n", r.Rxid(), qPrintable(Ipv4Text(r.Ip())), qPrintable(why));
+        std::fprintf(
+            stderr, "rxsim: receiver %d keeps %s: %s\n", r.Rxid(), qPrintable(Ipv4Text(r.Ip())), qPrintable(why));
         Log(QStringLiteral("REFUSED rxid=%1 set-ip: %2").arg(r.Rxid()).arg(why));
         return;
     }
     r.SetNetwork(address, mask, gateway);
     std::fprintf(stdout, "MOVED rxid=%d ip=%s mask=%s gateway=%s\n", r.Rxid(), qPrintable(Ipv4Text(address)),
-                 qPrintable(Ipv4Text(mask)), qPrintable(Ipv4Text(gateway)));
+        qPrintable(Ipv4Text(mask)), qPrintable(Ipv4Text(gateway)));
     std::fflush(stdout);
     // Acknowledged from the new address: the receiver has already moved.
-    Reply(unit, FrameDevIdx(frame), CMD_SET_IP_ACK, {1}, route);
+    Reply(unit, FrameDevIdx(frame), CMD_SET_IP_ACK, { 1 }, route);
 }
 
-void Simulator::Reply(int unit, uint8_t devIdx, uint8_t cmd, const std::vector<uint8_t>& payload, const Route& route,
-                      int extraDelayMs)
+void Simulator::Reply(
+    int unit, uint8_t devIdx, uint8_t cmd, const std::vector<uint8_t>& payload, const Route& route, int extraDelayMs)
 {
     const uint8_t rxid = m_units[static_cast<size_t>(unit)]->Model->Rxid();
     std::vector<uint8_t> frame = BuildFrame(rxid, devIdx, cmd, payload.data(), payload.size());
@@ -403,8 +411,8 @@ bool Simulator::MaySendTo(uint32_t address) const
     return IsLoopback(address) || address == INADDR_ANY || m_privateNetwork;
 }
 
-void Simulator::Transmit(int unit, const std::vector<uint8_t>& garbage, const std::vector<uint8_t>& frame,
-                         const Route& route)
+void Simulator::Transmit(
+    int unit, const std::vector<uint8_t>& garbage, const std::vector<uint8_t>& frame, const Route& route)
 {
     if (route.Via == Route::Serial) {
         std::vector<uint8_t> bytes = garbage;
@@ -414,8 +422,9 @@ void Simulator::Transmit(int unit, const std::vector<uint8_t>& garbage, const st
         return;
     }
     if (!MaySendTo(route.Peer.Ip)) {
-        std::fprintf(stderr, "rxsim: not answering %s: only loopback is reachable outside a private network namespace\n",
-                     qPrintable(Ipv4Text(route.Peer.Ip)));
+        std::fprintf(stderr,
+            "rxsim: not answering %s: only loopback is reachable outside a private network namespace\n",
+            qPrintable(Ipv4Text(route.Peer.Ip)));
         return;
     }
     auto send = [&](const std::vector<uint8_t>& bytes) {

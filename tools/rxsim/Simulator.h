@@ -15,7 +15,8 @@
 #include <random>
 #include <vector>
 
-class Simulator : public QObject {
+class Simulator : public QObject
+{
 public:
     explicit Simulator(const SimOptions& options, QObject* parent = nullptr);
     ~Simulator() override;
@@ -49,7 +50,7 @@ private:
     void StartScan(int unit, uint8_t devIdx, const Route& route);
     void ScanStep(int unit);
     void Reply(int unit, uint8_t devIdx, uint8_t cmd, const std::vector<uint8_t>& payload, const Route& route,
-               int extraDelayMs = 0);
+        int extraDelayMs = 0);
     void Transmit(int unit, const std::vector<uint8_t>& garbage, const std::vector<uint8_t>& frame, const Route& route);
     bool MaySendTo(uint32_t address) const;
     void Log(const QString& line) const;

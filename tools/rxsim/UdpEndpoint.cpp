@@ -24,18 +24,22 @@ struct UdpEndpoint::Socket {
     }
 };
 
-namespace {
+namespace
+{
 
 sockaddr_in SocketAddress(uint32_t address, int port)
 {
-    sockaddr_in sa{};
+    sockaddr_in sa {};
     sa.sin_family = AF_INET;
     sa.sin_addr.s_addr = htonl(address);
     sa.sin_port = htons(static_cast<uint16_t>(port));
     return sa;
 }
 
-QString ErrnoText() { return QString::fromLocal8Bit(std::strerror(errno)); }
+QString ErrnoText()
+{
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
 
 // A port no socket uses on any address at this moment: what the kernel hands out for 0.0.0.0
 // without SO_REUSEADDR.
@@ -56,9 +60,16 @@ int ProbeFreePort()
 
 } // namespace
 
-UdpEndpoint::UdpEndpoint(Handler handler, QObject* parent) : QObject(parent), m_handler(std::move(handler)) {}
+UdpEndpoint::UdpEndpoint(Handler handler, QObject* parent)
+    : QObject(parent)
+    , m_handler(std::move(handler))
+{
+}
 
-UdpEndpoint::~UdpEndpoint() { CloseAll(); }
+UdpEndpoint::~UdpEndpoint()
+{
+    CloseAll();
+}
 
 void UdpEndpoint::CloseAll()
 {
@@ -150,10 +161,10 @@ void UdpEndpoint::ReadAll(Socket& socket)
 {
     uint8_t buffer[65536];
     for (;;) {
-        sockaddr_in from{};
+        sockaddr_in from {};
         alignas(cmsghdr) char control[CMSG_SPACE(sizeof(in_pktinfo))];
-        iovec io{buffer, sizeof buffer};
-        msghdr message{};
+        iovec io { buffer, sizeof buffer };
+        msghdr message {};
         message.msg_name = &from;
         message.msg_namelen = sizeof from;
         message.msg_iov = &io;
@@ -173,8 +184,8 @@ void UdpEndpoint::ReadAll(Socket& socket)
         }
         const int unit = socket.Unit; // the handler may move this very socket
         if (n > 0)
-            m_handler(unit, buffer, static_cast<size_t>(n), {ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)},
-                      destination);
+            m_handler(unit, buffer, static_cast<size_t>(n), { ntohl(from.sin_addr.s_addr), ntohs(from.sin_port) },
+                destination);
         if (unit != BroadcastSocket && m_sockets[static_cast<size_t>(unit)].get() != &socket)
             return;
     }

@@ -16,7 +16,8 @@ struct UdpPeer {
     uint16_t Port = 0;
 };
 
-class UdpEndpoint : public QObject {
+class UdpEndpoint : public QObject
+{
 public:
     static constexpr int BroadcastSocket = -1;
     // unit: index of the receiver's socket, or BroadcastSocket; destination: the address the

@@ -13,9 +13,10 @@
 #include <memory>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
-int g_signalPipe[2] = {-1, -1};
+int g_signalPipe[2] = { -1, -1 };
 
 void OnSignal(int)
 {
@@ -29,7 +30,8 @@ bool WatchTerminationSignals(QCoreApplication& app)
 {
     if (::pipe2(g_signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
         return false;
-    struct sigaction action {};
+    struct sigaction action {
+    };
     action.sa_handler = OnSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
@@ -39,8 +41,7 @@ bool WatchTerminationSignals(QCoreApplication& app)
     auto* notifier = new QSocketNotifier(g_signalPipe[0], QSocketNotifier::Read, &app);
     QObject::connect(notifier, &QSocketNotifier::activated, &app, [&app] {
         char bytes[16];
-        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
-        }
+        while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) { }
         app.quit();
     });
     return true;
