@@ -24,31 +24,26 @@ namespace {
 std::atomic<uint32_t> g_now { 1000 };
 uint32_t FakeTick() { return g_now.load(); }
 
-// The drawing state the user sees: one character per visible row, 'X' when it holds text.
-QString RowPattern(const TFrmDebug& window)
+// What each visible row shows: the rightmost text pixel, 0 for a row without text.
+QList<int> RowExtents(const TFrmDebug& window)
 {
     const QImage& picture = window.Image1->Picture;
-    QString pattern;
-    for (int row = 0; row < window.VisibleRows(); ++row) {
-        bool lit = false;
-        for (int y = row * 20 + 10; y < row * 20 + 30 && !lit; ++y)
-            for (int x = 0; x < picture.width() && !lit; ++x)
-                lit = qRed(picture.pixel(x, y)) > 128;
-        pattern += lit ? QLatin1Char('X') : QLatin1Char('.');
-    }
-    return pattern;
+    QList<int> extents(window.VisibleRows(), 0);
+    for (int row = 0; row < extents.size(); ++row)
+        for (int y = row * 20 + 10; y < row * 20 + 30; ++y)
+            for (int x = 0; x < picture.width(); ++x)
+                if (qRed(picture.pixel(x, y)) > 128)
+                    extents[row] = std::max(extents[row], x);
+    return extents;
 }
 
-// The rightmost text pixel of a row: how much text it shows.
-int RowExtent(const TFrmDebug& window, int row)
+// One character per visible row, 'X' when it holds text.
+QString RowPattern(const TFrmDebug& window)
 {
-    const QImage& picture = window.Image1->Picture;
-    int right = 0;
-    for (int y = row * 20 + 10; y < row * 20 + 30; ++y)
-        for (int x = 0; x < picture.width(); ++x)
-            if (qRed(picture.pixel(x, y)) > 128)
-                right = std::max(right, x);
-    return right;
+    QString pattern;
+    for (int extent : RowExtents(window))
+        pattern += extent > 0 ? QLatin1Char('X') : QLatin1Char('.');
+    return pattern;
 }
 
 // Delivers the pending redraw messages, then draws with the throttle certainly passed.
@@ -278,10 +273,11 @@ private slots:
             DebugPrint("%s", QByteArray(i + 1, 'W').constData());
         DrawNow();
         QCOMPARE(window->ScrollBar1->value(), 100);
-        const int bottomTop = RowExtent(*window, 0);
+        const int bottomTop = RowExtents(*window)[0];
         window->ScrollBar1->setValue(0);
         DrawNow();
-        const int one = RowExtent(*window, 0), perChar = RowExtent(*window, 1) - one;
+        const QList<int> extents = RowExtents(*window);
+        const int one = extents[0], perChar = extents[1] - one;
         QVERIFY(perChar > 0);
         QCOMPARE(1 + qRound(double(bottomTop - one) / perChar), count - window->VisibleRows() + 1);
 
