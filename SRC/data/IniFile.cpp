@@ -31,9 +31,18 @@ QByteArray Fold(const QByteArray& name)
     return folded;
 }
 
+// The callers' names are ASCII: folded in one pass, without a GBK conversion.
 QByteArray FoldedName(const QString& name)
 {
-    return Fold(ToGbk(name).trimmed());
+    const QString trimmed = name.trimmed();
+    QByteArray folded(trimmed.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < trimmed.size(); ++i) {
+        const char16_t c = trimmed[i].unicode();
+        if (c >= 0x80)
+            return Fold(ToGbk(trimmed));
+        folded[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    return folded;
 }
 
 // "[Name]" with anything after the last ']' ignored, as Windows reads it; false for other lines.
@@ -50,7 +59,7 @@ bool ParseSectionHeader(const QByteArray& text, QByteArray& name)
 }
 
 // "Key=Value" inside a section; ';' starts a comment. Returns the position of '=' or -1.
-qsizetype KeySeparator(const QByteArray& text, QByteArray* name = nullptr)
+qsizetype KeySeparator(const QByteArray& text, QByteArray* name)
 {
     const QByteArray line = text.trimmed();
     if (line.isEmpty() || line.startsWith(';') || line.startsWith('['))
@@ -61,8 +70,7 @@ qsizetype KeySeparator(const QByteArray& text, QByteArray* name = nullptr)
     const QByteArray key = text.left(equals).trimmed();
     if (key.isEmpty())
         return -1;
-    if (name)
-        *name = key;
+    *name = key;
     return equals;
 }
 
@@ -230,7 +238,8 @@ void IniFile::AddLine(Line line)
     Section& section = m_sections.back();
     section.lines.push_back(std::move(line));
     // Windows ignores keys before the first section header.
-    if (m_sections.size() > 1 && KeySeparator(section.lines.back().text, &name) >= 0) {
+    Line& added = section.lines.back();
+    if (m_sections.size() > 1 && (added.equals = KeySeparator(added.text, &name)) >= 0) {
         const int index = static_cast<int>(section.lines.size()) - 1;
         section.keys.emplace(Fold(name), index);
         section.lastKeyLine = index;
@@ -257,7 +266,7 @@ QByteArray IniFile::ReadRaw(const QString& section, const QString& key) const
     const Line* line = FindKeyLine(section, key);
     if (!line)
         return QByteArray();
-    const QByteArray value = line->text.mid(KeySeparator(line->text) + 1).trimmed();
+    const QByteArray value = line->text.mid(line->equals + 1).trimmed();
     return value.isNull() ? QByteArray("") : value;
 }
 
@@ -295,13 +304,13 @@ void IniFile::WriteRaw(const QString& section, const QString& key, const QByteAr
     const QByteArray foldedKey = Fold(keyName);
     const int k = Lookup(target.keys, foldedKey);
     if (k >= 0) {
-        QByteArray& text = target.lines[static_cast<size_t>(k)].text;
-        text = text.left(KeySeparator(text) + 1) + clean;
+        Line& line = target.lines[static_cast<size_t>(k)];
+        line.text = line.text.left(line.equals + 1) + clean;
         return;
     }
     // Only lines that are no keys follow the last key line, so no indexed key line moves.
     const int at = target.lastKeyLine + 1;
-    target.lines.insert(target.lines.begin() + at, Line { keyName + '=' + clean, CrLf });
+    target.lines.insert(target.lines.begin() + at, Line { keyName + '=' + clean, CrLf, keyName.size() });
     target.keys.emplace(foldedKey, at);
     target.lastKeyLine = at;
 }

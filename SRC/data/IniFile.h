@@ -63,12 +63,13 @@ private:
 
     struct Line {
         QByteArray text; // without its line end
-        QByteArray eol;  // "\r\n", "\n", "\r", or empty for a last line that has none
+        QByteArray eol; // "\r\n", "\n", "\r", or empty for a last line that has none
+        qsizetype equals = -1; // where '=' is in a key line of a section; -1 for other lines
     };
     struct Section {
-        std::vector<Line> lines;     // the header first, except for the lines before any header
-        NameIndex keys;              // folded key name -> line of its first occurrence
-        int lastKeyLine = 0;         // where new keys go after: the last key line or the header
+        std::vector<Line> lines; // the header first, except for the lines before any header
+        NameIndex keys; // folded key name -> line of its first occurrence
+        int lastKeyLine = 0; // where new keys go after: the last key line or the header
     };
 
     void Parse(const QByteArray& bytes);

@@ -35,8 +35,8 @@ public:
 namespace toolwindows {
 inline std::array<ToolReplyHandler*, static_cast<size_t>(ToolWindow::Count)>& Slots()
 {
-    static std::array<ToolReplyHandler*, static_cast<size_t>(ToolWindow::Count)> slots{};
-    return slots;
+    static std::array<ToolReplyHandler*, static_cast<size_t>(ToolWindow::Count)> open {};
+    return open;
 }
 } // namespace toolwindows
 
