@@ -11,7 +11,10 @@
 #include "transport/UDPServer.h"
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
+#include "ui/FormDevProperty.h"
 #include "ui/FormMessage.h"
+#include "ui/FormSearceHR.h"
+#include "ui/FormSet.h"
 #include "ui/TTMICObject.h"
 
 #include <QAction>
@@ -264,15 +267,60 @@ void TFrmMain::tbDisConnectClick()
     lbDevList->viewport()->update();
 }
 
-// The add-device, RF history, scan, single setup, compatibility, settings and property windows
-// open from these handlers.
-void TFrmMain::tbAddHRClick() { }
+// The search window gets every managed channel, however many, so that it offers none of them
+// again; the channels it hands back become records up to the device list's bound.
+void TFrmMain::tbAddHRClick()
+{
+    std::vector<SearchDevStruct> channels;
+    channels.reserve(static_cast<size_t>(m_devices.Count()));
+    for (const auto& record : m_devices)
+        channels.push_back({record->IP, record->RXID, record->DevIdx, {}, {}, {}, {}});
+    uint8_t accepted = 0;
+    {
+        TFrmSearceHR search(this, accepted, channels);
+        search.exec();
+    }
+    if (accepted == 0)
+        return;
+    std::vector<SearchDevStruct> refused;
+    bool added = false;
+    for (const SearchDevStruct& entry : channels) {
+        if (const TTMICListObj* record = AddSearchedDevice(m_devices, entry)) {
+            AppendDeviceRow(*record, QStringLiteral("640"));
+            added = true;
+        } else {
+            refused.push_back(entry);
+        }
+    }
+    if (added)
+        SaveDeviceList();
+    if (!refused.empty())
+        ShowMessageBox(this, ChannelsNotAddedText(refused), QStringLiteral("提示"), 0, -1);
+}
+
+// The RF history, scan, single setup and compatibility windows open from these handlers.
 void TFrmMain::tbRFHistoryClick() { }
 void TFrmMain::tbScanRFClick() { }
 void TFrmMain::tbSingleSetClick() { }
 void TFrmMain::tbCompSetupClick() { }
-void TFrmMain::mnSetClick() { }
-void TFrmMain::mnPropertyClick() { }
+
+void TFrmMain::mnSetClick()
+{
+    TFrmSet settings(*this);
+    settings.exec();
+}
+
+void TFrmMain::mnPropertyClick()
+{
+    const QTreeWidgetItem* row = SelectedRow();
+    if (!row)
+        return;
+    const TTMICListObj* record = FindDevice(m_devices, CellNumber(*row, ColRXID, 1), CellNumber(*row, ColChannel, 1));
+    if (!record)
+        return;
+    TFrmDevProperty property(this, *record);
+    property.exec();
+}
 
 void TFrmMain::tbAboutClick()
 {

@@ -502,19 +502,24 @@ private slots:
         QCOMPARE(Messages(*window).size(), 2);
     }
 
-    void aboutOpensModally()
+    void settingsAndAboutOpenModally()
     {
         ExeDir dir;
         auto window = MakeWindow();
-        QString shown;
-        QTimer::singleShot(100, [&shown] {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                shown = QString::fromLatin1(modal->metaObject()->className());
-                modal->close();
-            }
-        });
-        Action(*window, "tbAbout")->trigger();
-        QCOMPARE(shown, QStringLiteral("TFrmAbout"));
+        QStringList shown;
+        const auto closeModal = [&shown] {
+            QTimer::singleShot(50, [&shown] {
+                if (QWidget* modal = QApplication::activeModalWidget()) {
+                    shown << QString::fromLatin1(modal->metaObject()->className());
+                    modal->close();
+                }
+            });
+        };
+        closeModal();
+        Action(*window, "mnSet")->trigger();
+        closeModal();
+        Action(*window, "mnAbout")->trigger();
+        QCOMPARE(shown, (QStringList { "TFrmSet", "TFrmAbout" }));
     }
 
     void closingDestroysTilesBeforeRecordsAndWritesNothing()
