@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
-          fonts-wqy-microhei iproute2 util-linux)
+          fonts-wqy-microhei fonts-liberation2 iproute2 util-linux)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -65,15 +65,6 @@ constexpr std::array<std::pair<int, speed_t>, 30> StandardRates { {
     { 4000000, B4000000 },
 } };
 
-bool StandardSpeed(int baud, speed_t* speed)
-{
-    const auto found = std::find_if(
-        StandardRates.begin(), StandardRates.end(), [baud](const auto& rate) { return rate.first == baud; });
-    if (found == StandardRates.end())
-        return false;
-    *speed = found->second;
-    return true;
-}
 
 bool CharacterSize(int byteSize, tcflag_t* flags)
 {
@@ -113,6 +104,16 @@ int QueuedCount(int fd)
 }
 
 } // namespace
+
+bool StandardSpeed(int baud, speed_t* speed)
+{
+    const auto found = std::find_if(
+        StandardRates.begin(), StandardRates.end(), [baud](const auto& rate) { return rate.first == baud; });
+    if (found == StandardRates.end())
+        return false;
+    *speed = found->second;
+    return true;
+}
 
 cnComm::cnComm() = default;
 

@@ -11,6 +11,10 @@
 #include <thread>
 
 class QSocketNotifier;
+
+// The termios speed of a standard baud rate (50 to 4000000); false for any other rate.
+bool StandardSpeed(int baud, speed_t* speed);
+
 class QTimer;
 
 // The RS-485 transport over termios: raw 8N1, reads that return at once, writes that never block

@@ -4,6 +4,7 @@
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "transport/ClassCom.h"
+#include "ui/DialogParts.h"
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
@@ -12,10 +13,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
-#include <QVBoxLayout>
 
 namespace {
 
@@ -29,17 +28,9 @@ const QString Section = QStringLiteral("Public");
 
 QComboBox* NewList(QWidget* parent, const char* name, const QStringList& items)
 {
-    auto* list = new QComboBox(parent);
-    list->setObjectName(QString::fromLatin1(name));
+    auto* list = Named(new QComboBox(parent), name);
     list->addItems(items);
     return list;
-}
-
-QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    return label;
 }
 
 int NumberOr(const QString& text, int fallback)
@@ -60,7 +51,7 @@ TFrmSet::TFrmSet(TFrmMain& owner) : QDialog(&owner), m_owner(owner)
     CreateControls();
     ShowCurrentValues();
     setFixedSize(sizeHint());
-    CentreOnOwner();
+    CentreOn(*this, m_owner);
 }
 
 void TFrmSet::CreateControls()
@@ -75,13 +66,10 @@ void TFrmSet::CreateControls()
     cbRate = NewList(this, "cbRate", RateItems);
     Label3 = NewLabel(this, "Label3", TranslateText(QStringLiteral("串口接收延时")));
     cbUartDelay = NewList(this, "cbUartDelay", DelayItems);
-    cbDebug = new QCheckBox(TranslateText(QStringLiteral("调试窗口")), this);
-    cbDebug->setObjectName(QStringLiteral("cbDebug"));
-    btSure = new QPushButton(TranslateText(QStringLiteral("确认")), this);
-    btSure->setObjectName(QStringLiteral("btSure"));
+    cbDebug = Named(new QCheckBox(TranslateText(QStringLiteral("调试窗口")), this), "cbDebug");
+    btSure = Named(new QPushButton(TranslateText(QStringLiteral("确认")), this), "btSure");
     btSure->setDefault(true);
-    btCancel = new QPushButton(TranslateText(QStringLiteral("取消")), this);
-    btCancel->setObjectName(QStringLiteral("btCancel"));
+    btCancel = Named(new QPushButton(TranslateText(QStringLiteral("取消")), this), "btCancel");
     connect(btSure, &QPushButton::clicked, this, &TFrmSet::btSureClick);
     connect(btCancel, &QPushButton::clicked, this, &TFrmSet::btCancelClick);
 
@@ -98,16 +86,7 @@ void TFrmSet::CreateControls()
     fields->addWidget(cbDebug, 4, 0, 1, 2);
     fields->setColumnMinimumWidth(1, 120);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    buttons->addWidget(btSure);
-    buttons->addWidget(btCancel);
-
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(16, 16, 16, 12);
-    column->setSpacing(14);
-    column->addLayout(fields);
-    column->addLayout(buttons);
+    ArrangeFieldsAndButtons(*this, fields, { btSure, btCancel });
 }
 
 // Values the lists cannot show leave no selection (connection type, port) or the first delay.
@@ -124,13 +103,6 @@ void TFrmSet::ShowCurrentValues()
     cbDebug->setChecked(FrmDebug != nullptr);
 }
 
-void TFrmSet::CentreOnOwner()
-{
-    QRect frame(QPoint(), size());
-    frame.moveCenter(m_owner.frameGeometry().center());
-    move(frame.topLeft());
-}
-
 void TFrmSet::btSureClick()
 {
     PublicStruct& ps = PublicStruct::Instance();
@@ -143,9 +115,10 @@ void TFrmSet::btSureClick()
     QString failure;
     const bool stored = StoreSettings(&failure);
     ApplyDebugWindow();
-    // A settings file that could not be written must not be reported as saved.
+    // A settings file that could not be written must not be reported as saved; the settings
+    // still hold in memory until the end of the process.
     const QString message = stored ? TranslateText(QStringLiteral("已保存!"))
-                                   : TranslateText(QStringLiteral("保存失败!")) + QLatin1Char('\n') + failure;
+                                   : QStringLiteral("The settings were not saved.\n") + failure;
     ShowMessageBox(this, message, QStringLiteral("提示"), 0, -1);
     accept();
 }

@@ -35,7 +35,6 @@ private:
     void ReopenSerialPort();
     bool StoreSettings(QString* failure) const;
     void ApplyDebugWindow();
-    void CentreOnOwner();
 
     TFrmMain& m_owner;
 };

@@ -1,5 +1,7 @@
 #include "SerialLine.h"
 
+#include "transport/ClassCom.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -21,8 +23,8 @@ QString ErrnoText()
 
 bool MakeRaw(int fd, int baud, QString* error)
 {
-    unsigned speed = 0;
-    if (!BaudConstant(baud, &speed)) {
+    speed_t speed = B0;
+    if (!StandardSpeed(baud, &speed)) {
         *error = QStringLiteral("unsupported baud rate %1").arg(baud);
         return false;
     }
@@ -46,30 +48,6 @@ bool MakeRaw(int fd, int baud, QString* error)
 }
 
 } // namespace
-
-bool BaudConstant(int baud, unsigned* speed)
-{
-    static const std::pair<int, speed_t> table[] = {
-        { 1200, B1200 },
-        { 2400, B2400 },
-        { 4800, B4800 },
-        { 9600, B9600 },
-        { 19200, B19200 },
-        { 38400, B38400 },
-        { 57600, B57600 },
-        { 115200, B115200 },
-        { 230400, B230400 },
-        { 460800, B460800 },
-        { 921600, B921600 },
-    };
-    for (const auto& [rate, constant] : table) {
-        if (rate == baud) {
-            *speed = constant;
-            return true;
-        }
-    }
-    return false;
-}
 
 SerialLine::SerialLine(Handler onFrame, RawHandler onBytes, QObject* parent)
     : QObject(parent)

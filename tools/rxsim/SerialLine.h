@@ -44,6 +44,3 @@ private:
     std::unique_ptr<QSocketNotifier> m_readNotifier;
     std::unique_ptr<QSocketNotifier> m_writeNotifier;
 };
-
-// The termios speed for a baud rate; false for a rate the platform has no constant for.
-bool BaudConstant(int baud, unsigned* speed);

@@ -1,0 +1,81 @@
+// Start-up: the process-wide settings, translation table and serial port, then the main window
+// and the message loop.
+#include "ui/Startup.h"
+
+#include "data/PublicStruct.h"
+#include "lang/Language.h"
+#include "transport/ClassCom.h"
+#include "transport/UDPServer.h"
+#include "ui/FormMain.h"
+
+#include <QMessageBox>
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+namespace
+{
+
+const QString ApplicationTitle = QStringLiteral("Tessaro");
+
+// The message of whatever was thrown; empty when the value carries none.
+QString CurrentExceptionMessage()
+{
+    try {
+        throw;
+    } catch (const UDPServerException& error) {
+        return error.Message();
+    } catch (const std::exception& error) {
+        return QString::fromLocal8Bit(error.what());
+    } catch (...) {
+        return QString();
+    }
+}
+
+} // namespace
+
+bool TessaroApplication::notify(QObject* receiver, QEvent* e)
+{
+    try {
+        return QApplication::notify(receiver, e);
+    } catch (...) {
+        ShowErrorBox(CurrentExceptionMessage());
+    }
+    return false;
+}
+
+void ShowErrorBox(const QString& message)
+{
+    const QString text = message.isEmpty() ? QStringLiteral("Unknown error") : message;
+    std::fprintf(stderr, "tessaro: %s\n", qPrintable(text));
+    QMessageBox::critical(nullptr, ApplicationTitle, text);
+}
+
+void CreateProcessObjects()
+{
+    PublicStruct::Install(std::make_unique<PublicStruct>(PublicStruct::ExecutableDirectory()));
+    cLanguage::Install(std::make_unique<cLanguage>());
+    cnComm::Instance();
+}
+
+// A start that fails ends with a non-zero code after saying why, so that a script or a service
+// manager sees it too.
+int RunMainWindow(int udpPort)
+{
+    try {
+        TFrmMain window(udpPort);
+        window.show();
+        return QApplication::exec();
+    } catch (...) {
+        ShowErrorBox(CurrentExceptionMessage());
+    }
+    return 1;
+}
+
+int RunTessaro(int argc, char** argv)
+{
+    CreateProcessObjects();
+    TessaroApplication app(argc, argv);
+    QApplication::setApplicationName(ApplicationTitle);
+    return RunMainWindow();
+}

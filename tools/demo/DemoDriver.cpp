@@ -1,0 +1,280 @@
+// tessaro-demo [shots-folder]
+//
+// Drives the real main window, from the Config.ini beside this executable, through what an
+// operator does first: Connect, open a tile per channel, watch the live values, Sync Tx, the
+// settings and about windows. Writes a screenshot of each step into the shots folder (default:
+// "shots" beside the executable) and exits 0, or says what did not happen and exits 1.
+#include "data/PublicStruct.h"
+#include "lang/Language.h"
+#include "transport/UDPServer.h"
+#include "ui/FormMain.h"
+#include "ui/FormSet.h"
+#include "ui/Startup.h"
+#include "ui/TTMICObject.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QListWidget>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <stdexcept>
+
+namespace
+{
+
+constexpr int ConnectWaitMs = 15000;
+constexpr int LiveValuesWaitMs = 20000;
+constexpr int ModalWaitMs = 5000;
+constexpr int SyncWaitMs = 10000;
+
+class DemoFailure : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+void Say(const QString& line)
+{
+    std::printf("demo: %s\n", qPrintable(line));
+    std::fflush(stdout);
+}
+
+// Serves the event loop until done() holds; false when the time ran out first.
+bool WaitUntil(const std::function<bool()>& done, int timeoutMs)
+{
+    const QDeadlineTimer deadline(timeoutMs);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return true;
+}
+
+class Demo
+{
+public:
+    Demo(TFrmMain& window, QString shots)
+        : m_window(window)
+        , m_shots(std::move(shots))
+    {
+        m_rows = window.findChild<QTreeWidget*>(QStringLiteral("lbDevList"));
+        m_messages = window.findChild<QListWidget*>(QStringLiteral("lbMsg"));
+    }
+
+    void Run()
+    {
+        ShowMainWindow();
+        ConnectAll();
+        OpenTiles();
+        WaitForLiveValues();
+        Shoot(&m_window, "main-window");
+        Shoot(m_window.Tiles().front().get(), "tile");
+        SyncFirstTile();
+        ConfirmSettings();
+        ShowAbout();
+    }
+
+    // What the window showed when something went wrong, for the failure message.
+    void ShootForDiagnosis() { Shoot(&m_window, "failure"); }
+
+private:
+    void ShowMainWindow()
+    {
+        m_window.show();
+        WaitUntil([this] { return m_window.isVisible(); }, ModalWaitMs);
+        if (m_rows->topLevelItemCount() == 0)
+            throw DemoFailure("Config.ini beside the executable lists no channel");
+        Say(QStringLiteral("%1 channels in the device list").arg(m_rows->topLevelItemCount()));
+    }
+
+    int RedRows() const
+    {
+        int red = 0;
+        for (int i = 0; i < m_rows->topLevelItemCount(); ++i)
+            red += m_rows->topLevelItem(i)->data(TFrmMain::ColIP, Qt::UserRole).toInt() != 0;
+        return red;
+    }
+
+    QString MessageLines() const
+    {
+        QStringList lines;
+        for (int i = 0; i < m_messages->count(); ++i)
+            lines << m_messages->item(i)->text();
+        return lines.join(QStringLiteral("; "));
+    }
+
+    void ConnectAll()
+    {
+        Action("tbConnect")->trigger();
+        const int rows = m_rows->topLevelItemCount();
+        if (!WaitUntil([&] { return RedRows() == rows; }, ConnectWaitMs))
+            throw DemoFailure(QStringLiteral("only %1 of %2 rows turned red within %3 s after Connect (messages: %4)")
+                                  .arg(RedRows())
+                                  .arg(rows)
+                                  .arg(ConnectWaitMs / 1000)
+                                  .arg(MessageLines())
+                                  .toStdString());
+        Say(QStringLiteral("connected: %1").arg(MessageLines()));
+    }
+
+    // As the operator does it: select a row and double-click it.
+    void OpenTiles()
+    {
+        for (int i = 0; i < m_rows->topLevelItemCount(); ++i) {
+            QTreeWidgetItem* row = m_rows->topLevelItem(i);
+            m_rows->setCurrentItem(row);
+            emit m_rows->itemDoubleClicked(row, TFrmMain::ColIP);
+        }
+        if (static_cast<int>(m_window.Tiles().size()) != m_rows->topLevelItemCount())
+            throw DemoFailure(QStringLiteral("%1 tiles opened for %2 rows")
+                                  .arg(m_window.Tiles().size())
+                                  .arg(m_rows->topLevelItemCount())
+                                  .toStdString());
+    }
+
+    // A tile opens with no battery state (symbol 0); a status reply gives it 1 to 3.
+    static bool Live(const TTMICObject& tile) { return tile.BatterySymbol() > 0; }
+
+    void WaitForLiveValues()
+    {
+        const auto& tiles = m_window.Tiles();
+        const auto liveCount
+            = [&tiles] { return std::count_if(tiles.begin(), tiles.end(), [](const auto& t) { return Live(*t); }); };
+        if (!WaitUntil([&] { return liveCount() == static_cast<long>(tiles.size()); }, LiveValuesWaitMs))
+            throw DemoFailure(QStringLiteral("only %1 of %2 tiles showed live values within %3 s")
+                                  .arg(liveCount())
+                                  .arg(tiles.size())
+                                  .arg(LiveValuesWaitMs / 1000)
+                                  .toStdString());
+        // One more round of polls, so that every bar has moved at least once.
+        WaitUntil([] { return false; }, 100 * static_cast<int>(tiles.size()) + 300);
+        Say(QStringLiteral("all %1 tiles show live values").arg(tiles.size()));
+    }
+
+    // The tile's Sync Tx button; the result arrives as a message box.
+    void SyncFirstTile()
+    {
+        bool shown = false;
+        WhenModal("TFrmMessage", SyncWaitMs, [&](QWidget* box) {
+            Shoot(box, "message-box");
+            shown = true;
+            box->close();
+        });
+        m_window.Tiles().front()->findChild<QPushButton*>(QStringLiteral("btSet"))->click();
+        if (!WaitUntil([&] { return shown; }, SyncWaitMs + 1000))
+            throw DemoFailure("Sync Tx gave no result box");
+    }
+
+    // The settings window, confirmed as it is: "Saved!" follows.
+    void ConfirmSettings()
+    {
+        bool saved = false;
+        WhenModal("TFrmSet", ModalWaitMs, [&](QWidget* modal) {
+            Shoot(modal, "settings");
+            WhenModal("TFrmMessage", ModalWaitMs, [&](QWidget* box) {
+                Shoot(box, "saved-box");
+                saved = true;
+                box->close();
+            });
+            static_cast<TFrmSet*>(modal)->btSureClick();
+        });
+        Action("mnSet")->trigger();
+        if (!saved)
+            throw DemoFailure("the settings window did not confirm with \"Saved!\"");
+    }
+
+    void ShowAbout()
+    {
+        bool shown = false;
+        WhenModal("TFrmAbout", ModalWaitMs, [&](QWidget* about) {
+            Shoot(about, "about");
+            shown = true;
+            about->close();
+        });
+        Action("tbAbout")->trigger();
+        if (!shown)
+            throw DemoFailure("the about window did not open");
+    }
+
+    QAction* Action(const char* name) const
+    {
+        auto* action = m_window.findChild<QAction*>(QString::fromLatin1(name));
+        if (!action)
+            throw DemoFailure(std::string("no action ") + name);
+        return action;
+    }
+
+    // Runs action on the next modal window of this class once it is shown. Each wait has a timer
+    // of its own, so that a wait can be armed inside another one's action.
+    void WhenModal(const char* className, int timeoutMs, std::function<void(QWidget*)> action)
+    {
+        auto* poll = new QTimer(&m_window);
+        const QDeadlineTimer deadline(timeoutMs);
+        QObject::connect(poll, &QTimer::timeout, &m_window, [poll, deadline, className, action = std::move(action)] {
+            QPointer<QWidget> modal = QApplication::activeModalWidget();
+            const bool found = modal && modal->isVisible() && qstrcmp(modal->metaObject()->className(), className) == 0;
+            if (!found && !deadline.hasExpired())
+                return;
+            poll->stop();
+            poll->deleteLater();
+            if (found) {
+                QCoreApplication::processEvents(); // let it paint once before the shot
+                action(modal);
+            }
+        });
+        poll->start(50);
+    }
+
+    void Shoot(QWidget* widget, const char* name) const
+    {
+        const QString path = m_shots + QLatin1Char('/') + QLatin1String(name) + QStringLiteral(".png");
+        if (!widget->grab().save(path))
+            throw DemoFailure(QStringLiteral("cannot write %1").arg(path).toStdString());
+        Say(QStringLiteral("shot %1").arg(path));
+    }
+
+    TFrmMain& m_window;
+    const QString m_shots;
+    QTreeWidget* m_rows = nullptr;
+    QListWidget* m_messages = nullptr;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CreateProcessObjects();
+    TessaroApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Tessaro"));
+    const QString shots = argc > 1 ? QString::fromLocal8Bit(argv[1]) : PublicStruct::Instance().ExeDir + "shots";
+    if (!QDir().mkpath(shots)) {
+        std::fprintf(stderr, "demo: cannot make the folder %s\n", qPrintable(shots));
+        return 1;
+    }
+    try {
+        TFrmMain window;
+        Demo demo(window, shots);
+        try {
+            demo.Run();
+        } catch (const DemoFailure&) {
+            demo.ShootForDiagnosis();
+            throw;
+        }
+    } catch (const UDPServerException& error) {
+        std::fprintf(stderr, "demo: the main window could not start: %s\n", qPrintable(error.Message()));
+        return 1;
+    } catch (const std::exception& error) {
+        std::fprintf(stderr, "demo: %s\n", error.what());
+        return 1;
+    }
+    Say(QStringLiteral("screenshots in %1").arg(QDir(shots).absolutePath()));
+    return 0;
+}
