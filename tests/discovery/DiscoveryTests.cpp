@@ -4,6 +4,7 @@
 // namespace.
 #include "MainFixture.h"
 #include "RxSim.h"
+#include "ui/TTMICObject.h"
 
 #include "data/PublicStruct.h"
 #include "protocol/Commands.h"
@@ -469,13 +470,14 @@ private slots:
 
     // With the simulator over UDP: the search lists its receivers, an IP change moves one, and the
     // fresh search lists it, to be added, at its new address.
-    void movedReceiverReappearsAtItsNewAddress()
+    // From an empty device list to a live tile with nothing but the windows.
+    void movedReceiverReappearsAtItsNewAddressAndConnects()
     {
         REQUIRE_PRIVATE_NETNS();
         testsupport::RxSim sim;
         QVERIFY2(sim.Start({ "--hexlog" }), qPrintable(sim.Error()));
         ExeDir dir;
-        auto window = MakeWindow(LocalUdpPort);
+        auto window = MakeWindow(LocalUdpPort, false);
         MessageBoxes boxes;
         int everyChannel = 0;
         for (const testsupport::RxSimReceiver& receiver : sim.Receivers())
@@ -522,6 +524,14 @@ private slots:
         QCOMPARE(movedRows, QStringList({ "127.0.0.9:1", "127.0.0.9:2" }));
         QCOMPARE(window->Devices().Count(), 2);
         QCOMPARE(window->Devices().At(0)->IP, QStringLiteral("127.0.0.9"));
+
+        window->tbConnectClick();
+        QTRY_VERIFY_WITH_TIMEOUT(window->Devices().At(0)->Connected && window->Devices().At(1)->Connected, 5000);
+        QVERIFY(RowValue(*window, 0) != 0 && RowValue(*window, 1) != 0);
+        SelectRow(*window, 1);
+        window->lbDevListDblClick();
+        QCOMPARE(window->Tiles().size(), size_t { 1 });
+        QTRY_VERIFY_WITH_TIMEOUT(window->Tiles().back()->BatterySymbol() >= 1, 5000);
         QCOMPARE(sim.Stop(), 0);
     }
 };
