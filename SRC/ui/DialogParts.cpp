@@ -1,9 +1,20 @@
 #include "ui/DialogParts.h"
 
+#include "ui/PublicFont.h"
+
+#include <QDialog>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+
+void PrepareModalWindow(QDialog& window, const char* name, const QString& caption)
+{
+    window.setObjectName(QString::fromLatin1(name));
+    window.setFont(PublicWindowFont());
+    window.setWindowTitle(caption);
+    window.setModal(true);
+}
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption)
 {

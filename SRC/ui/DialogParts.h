@@ -4,6 +4,7 @@
 #include <QString>
 #include <initializer_list>
 
+class QDialog;
 class QLabel;
 class QLayout;
 class QPushButton;
@@ -15,6 +16,9 @@ template <typename Widget> Widget* Named(Widget* widget, const char* name)
     widget->setObjectName(QString::fromLatin1(name));
     return widget;
 }
+
+// The start every small window shares: its name, the font of the settings, its caption, modal.
+void PrepareModalWindow(QDialog& window, const char* name, const QString& caption);
 
 QLabel* NewLabel(QWidget* parent, const char* name, const QString& caption);
 // A push button that Enter in a field does not press.

@@ -8,7 +8,6 @@
 #include "transport/SendCommand.h"
 #include "ui/DialogParts.h"
 #include "ui/FormMessage.h"
-#include "ui/PublicFont.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -81,10 +80,7 @@ TFrmDevProperty::TFrmDevProperty(QWidget* owner, const TTMICListObj& device)
 {
     FrmDevProperty = this;
     RegisterToolWindow(ToolWindow::DevProperty, this);
-    setObjectName(QStringLiteral("FrmDevProperty"));
-    setFont(PublicWindowFont());
-    setWindowTitle(BuiltinText(59));
-    setModal(true);
+    PrepareModalWindow(*this, "FrmDevProperty", BuiltinText(59));
     CreateControls();
     ShowDevice();
     setFixedSize(sizeHint());

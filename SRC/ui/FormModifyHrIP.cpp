@@ -7,7 +7,6 @@
 #include "ui/DialogParts.h"
 #include "ui/Discovery.h"
 #include "ui/FormMessage.h"
-#include "ui/PublicFont.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -64,10 +63,7 @@ TFrmModifyHrIP::TFrmModifyHrIP(QWidget* owner, uint8_t& changed, const QString& 
     , m_changed(changed)
     , m_rxid(rxid)
 {
-    setObjectName(QStringLiteral("FrmModifyHrIP"));
-    setFont(PublicWindowFont());
-    setWindowTitle(TranslateText(QStringLiteral("修改设备IP")));
-    setModal(true);
+    PrepareModalWindow(*this, "FrmModifyHrIP", TranslateText(QStringLiteral("修改设备IP")));
     CreateControls();
     setFixedSize(sizeHint());
     if (owner)

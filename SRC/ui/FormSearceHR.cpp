@@ -6,7 +6,6 @@
 #include "ui/Discovery.h"
 #include "ui/FormMessage.h"
 #include "ui/FormModifyHrIP.h"
-#include "ui/PublicFont.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -46,10 +45,7 @@ TFrmSearceHR::TFrmSearceHR(QWidget* owner, uint8_t& result, std::vector<SearchDe
     , m_result(result)
     , m_channels(channels)
 {
-    setObjectName(QStringLiteral("FrmSearceHR"));
-    setFont(PublicWindowFont());
-    setWindowTitle(TranslateText(QStringLiteral("添加设备")));
-    setModal(true);
+    PrepareModalWindow(*this, "FrmSearceHR", TranslateText(QStringLiteral("添加设备")));
     CreateControls();
     resize(sizeHint());
     if (owner)

@@ -8,7 +8,6 @@
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
-#include "ui/PublicFont.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -44,10 +43,7 @@ int NumberOr(const QString& text, int fallback)
 
 TFrmSet::TFrmSet(TFrmMain& owner) : QDialog(&owner), m_owner(owner)
 {
-    setObjectName(QStringLiteral("FrmSet"));
-    setFont(PublicWindowFont());
-    setWindowTitle(TranslateText(QStringLiteral("系统设置")));
-    setModal(true);
+    PrepareModalWindow(*this, "FrmSet", TranslateText(QStringLiteral("系统设置")));
     CreateControls();
     ShowCurrentValues();
     setFixedSize(sizeHint());
