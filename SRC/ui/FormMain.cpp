@@ -2,6 +2,7 @@
 #include "ui/FormMain.h"
 
 #include "data/Clock.h"
+#include "data/DeferredSave.h"
 #include "data/IniFile.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -35,6 +36,7 @@ namespace
 {
 
 constexpr int ConnectSpacing = 200;
+constexpr int LongestSaveDelay = 1000; // ms a requested save of the device list may wait
 const QColor ConnectedRowColour(255, 0, 0);
 const QString DefaultTileName = QStringLiteral("QX-500");
 
@@ -71,6 +73,8 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
     serial.SetDelay(ps.UartDelayTime);
     OpenSerialPort();
 
+    m_deviceListSave = new DeferredSave([this] { SaveDeviceList(); }, LongestSaveDelay, this);
+    RemoveStaleTemporaryFiles(ps.ConfigPath());
     LoadDeviceList();
     Timer1->start();
 }
@@ -80,11 +84,12 @@ TFrmMain::~TFrmMain()
     FormDestroy();
 }
 
-// Tiles go before the records they show; nothing is written at shutdown. The serial port and the
-// UDP endpoint stop notifying this window before it goes.
+// Tiles go before the records they show; only a save still pending is written at shutdown. The
+// serial port and the UDP endpoint stop notifying this window before it goes.
 void TFrmMain::FormDestroy()
 {
     Timer1->stop();
+    m_deviceListSave->Flush();
     m_tiles.clear();
     m_devices.Clear();
     DestroyDebugWindow();
@@ -166,6 +171,7 @@ void TFrmMain::lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionVie
 
 void TFrmMain::LoadDeviceList()
 {
+    m_deviceListSave->Flush();
     m_tiles.clear();
     m_tileSlots.fill(false);
     lbDevList->clear();
@@ -181,9 +187,15 @@ void TFrmMain::LoadDeviceList()
 
 bool TFrmMain::SaveDeviceList()
 {
+    m_deviceListSave->Cancel();
     const bool ok = ::SaveDeviceList(Settings().ConfigPath(), m_devices);
     ReportSaveResult(ok, QStringLiteral("the device list"));
     return ok;
+}
+
+void TFrmMain::RequestDeviceListSave()
+{
+    m_deviceListSave->Request();
 }
 
 // One line per run of failures: a save that fails on every status reply must not flood the list.

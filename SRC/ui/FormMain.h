@@ -207,6 +207,7 @@ private:
 
     int m_pollIndex = 0;
     bool m_saveFailureShown = false;
+    bool m_resultBoxOpen = false; // a sync result's box is shown
 
     // Serial intake: the cutter keeps the unconsumed bytes; whole frames wait in arrival order
     // until the outermost OnSerialData hands them on.

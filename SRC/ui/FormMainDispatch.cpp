@@ -197,13 +197,17 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
     tile->SetChannel(status->Channel);
 }
 
-// The result is not matched against the channel that was asked to sync.
+// The result is not matched against the channel that was asked to sync. One nobody waits for is
+// dropped: a device (or anyone on the LAN) repeating it must not pile up message boxes.
 void TFrmMain::HandleSyncResult(const uint8_t* frame, int n)
 {
     const std::optional<uint8_t> result = DecodeSyncResult(frame, static_cast<size_t>(n));
     if (!result)
         return;
-    PublicStruct::Instance().SyncStartTick = 0;
+    PublicStruct& ps = PublicStruct::Instance();
+    if (ps.SyncStartTick == 0)
+        return;
+    ps.SyncStartTick = 0;
     if (*result == 1 || *result == 2)
         QCoreApplication::postEvent(this, new MessageEvent(MSG_NOTIFY, 3, *result));
 }
@@ -265,6 +269,10 @@ void TFrmMain::AddRepliedChannel(const QString& source, int rxid, int devIdx, co
 void TFrmMain::OnNotify(quintptr wParam, qintptr lParam)
 {
     if (wParam == 3) {
+        // The box runs a nested loop: a result arriving meanwhile must not open a box inside it.
+        if (m_resultBoxOpen)
+            return;
+        FlagScope open(m_resultBoxOpen);
         ShowMessageBox(this, BuiltinText(static_cast<unsigned>(lParam)), QStringLiteral("提示"), 0, -1);
         return;
     }

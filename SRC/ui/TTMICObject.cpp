@@ -138,27 +138,35 @@ void TTMICObject::BuildControls()
     m_batteryImage = QImage(BatteryRect.size(), QImage::Format_RGB32);
 }
 
+// Every status reply sets every value: only a value that changed may cost a layout and a repaint.
+void TTMICObject::SetLabelText(QLabel* label, const QString& text, bool fitToText)
+{
+    if (label->text() == text)
+        return;
+    label->setText(text);
+    if (fitToText)
+        label->adjustSize();
+}
+
 void TTMICObject::SetTitle(const QString& name)
 {
-    lbTitle->setText(QStringLiteral("%1-%2: %3").arg(QString::number(m_rxid), QString::number(m_devIdx), name));
+    SetLabelText(lbTitle, QStringLiteral("%1-%2: %3").arg(QString::number(m_rxid), QString::number(m_devIdx), name),
+        false);
 }
 
 void TTMICObject::SetBand(const QString& band)
 {
-    lbBand->setText(QStringLiteral("Band ") + band);
-    lbBand->adjustSize();
+    SetLabelText(lbBand, QStringLiteral("Band ") + band, true);
 }
 
 void TTMICObject::SetChannel(int channel)
 {
-    lbCH->setText(QString::asprintf("CH  %3d", channel));
-    lbCH->adjustSize();
+    SetLabelText(lbCH, QString::asprintf("CH  %3d", channel), true);
 }
 
 void TTMICObject::SetFreq(double mhz)
 {
-    lbFreq->setText(QString::asprintf("%.3fM", mhz));
-    lbFreq->adjustSize();
+    SetLabelText(lbFreq, QString::asprintf("%.3fM", mhz), true);
 }
 
 void TTMICObject::SetRFLevels(int a, int b)
@@ -177,7 +185,7 @@ void TTMICObject::SetVoiceLevel(int level)
 
 void TTMICObject::SetBattery(int symbol)
 {
-    if (symbol < 0 || symbol >= static_cast<int>(BatterySymbols().size()))
+    if (symbol < 0 || symbol >= static_cast<int>(BatterySymbols().size()) || symbol == m_batterySymbol)
         return;
     // Clear to what lies under the picture, then draw the symbol at the top left.
     m_batteryImage.fill(QColor(222, 236, 251));
@@ -200,6 +208,9 @@ void TTMICObject::SetAntennaColour(QLabel* label, bool active)
 
 void TTMICObject::SetActiveAntenna(int code)
 {
+    if (code == m_antennaCode)
+        return;
+    m_antennaCode = code;
     SetAntennaColour(lbChannelA, code == 1);
     SetAntennaColour(lbChannelB, code == 2);
 }

@@ -65,6 +65,7 @@ private:
     QLabel* AddLabel(const char* name, const QString& text, const QRect& geometry);
     QProgressBar* AddLevelBar(const char* name, const QRect& geometry, const QColor& colour);
     void SetAntennaColour(QLabel* label, bool active);
+    static void SetLabelText(QLabel* label, const QString& text, bool fitToText);
     void PostToMainWindow(int request);
     void lbTitleMouseDown();
 
@@ -74,6 +75,7 @@ private:
     int m_devIdx;
     int m_slot = 0;
     int m_batterySymbol = -1;
+    int m_antennaCode = -1;
 
     QLabel* Image2 = nullptr;
     QLabel* lbTitle = nullptr;

@@ -153,6 +153,29 @@ private slots:
         QVERIFY(boxes.calls.empty());
     }
 
+    // A stream of results (5,000 per second once crashed the window) shows one box, and only
+    // while a sync is pending; a result arriving while that box is open opens none inside it.
+    void repeatedSyncResultsShowAtMostOneBox()
+    {
+        ExeDir dir;
+        auto window = MakeWindow();
+        MessageBoxes boxes;
+        PublicStruct& ps = PublicStruct::Instance();
+        const QByteArray success = Frame(1, 1, CMD_SYNC_RESULT, QByteArray(1, 1));
+        boxes.whileShown = [&] {
+            ps.SyncStartTick = 5;
+            Deliver(*window, success);
+            QCoreApplication::processEvents();
+        };
+        for (uint32_t pending : { 0u, 5u }) {
+            ps.SyncStartTick = pending;
+            for (int i = 0; i < 200; ++i)
+                Deliver(*window, success);
+            QTest::qWait(50);
+            QCOMPARE(boxes.calls.size(), size_t { pending != 0 });
+        }
+    }
+
     void deviceInfoForAKnownChannelCompletesTheConnect()
     {
         ExeDir dir({ StoredRecord {} });

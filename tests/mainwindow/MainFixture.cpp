@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QListWidget>
 #include <QTimer>
@@ -18,6 +19,7 @@
 #include <netinet/in.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/inotify.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -243,9 +245,14 @@ QByteArray DeviceInfoPayload(int freqInt, int freqFrac, int firstChannel, int la
     return p.left(24);
 }
 
+// As a datagram is handled: in one turn of the event loop, which then waits for the next event
+// (a turn's saves are made before that wait).
 void Deliver(TFrmMain& window, const QByteArray& frame, const QString& source)
 {
     window.HandleFrame(source, reinterpret_cast<const uint8_t*>(frame.constData()), static_cast<int>(frame.size()));
+    QEventLoop turn;
+    QTimer::singleShot(0, &turn, &QEventLoop::quit);
+    turn.exec();
 }
 
 QTreeWidget* DevList(TFrmMain& window)
@@ -275,6 +282,31 @@ void SelectRow(TFrmMain& window, int index)
 int RowValue(TFrmMain& window, int index)
 {
     return Row(window, index)->data(0, Qt::UserRole).toInt();
+}
+
+SaveCounter::SaveCounter(const QString& directory)
+    : m_fd(inotify_init1(IN_NONBLOCK))
+{
+    inotify_add_watch(m_fd, directory.toLocal8Bit().constData(), IN_MOVED_TO);
+}
+
+SaveCounter::~SaveCounter()
+{
+    close(m_fd);
+}
+
+int SaveCounter::Saves()
+{
+    alignas(inotify_event) char buffer[4096];
+    ssize_t n = 0;
+    while ((n = read(m_fd, buffer, sizeof buffer)) > 0) {
+        for (char* p = buffer; p < buffer + n;) {
+            const auto* event = reinterpret_cast<const inotify_event*>(p);
+            m_saves += event->len > 0 && QByteArray(event->name) == "Config.ini";
+            p += sizeof(inotify_event) + event->len;
+        }
+    }
+    return m_fd < 0 ? -1 : m_saves;
 }
 
 FarEnd::FarEnd(const char* ip, int port)

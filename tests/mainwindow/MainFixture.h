@@ -104,6 +104,21 @@ QStringList Messages(TFrmMain& window);
 void SelectRow(TFrmMain& window, int index);
 int RowValue(TFrmMain& window, int index); // the row's data value
 
+// Counts the replacements of Config.ini in a folder: each save renames a new file over it.
+class SaveCounter
+{
+public:
+    explicit SaveCounter(const QString& directory);
+    ~SaveCounter();
+    SaveCounter(const SaveCounter&) = delete;
+    SaveCounter& operator=(const SaveCounter&) = delete;
+    int Saves();
+
+private:
+    int m_fd;
+    int m_saves = 0;
+};
+
 // A UDP socket bound to ip:port on loopback, standing in for a receiver.
 class FarEnd
 {
