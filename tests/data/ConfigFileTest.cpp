@@ -257,6 +257,21 @@ private slots:
         QCOMPARE(loaded.At(3)->Band, QStringLiteral("7"));
     }
 
+    // A lone lead byte at the end of a value has no character to decode to; it is kept as stored.
+    void aLoneTrailingLeadByteIsKept()
+    {
+        const QByteArray band = "\xA2";
+        const QByteArray name = ToGbk(u"舞台") + "\xB5";
+        WriteBytes(m_path, "[History]\r\nDevCnt=1\r\nBand0=" + band + "\r\nName0=" + name + "\r\n");
+        DeviceList loaded;
+        QVERIFY(LoadDeviceList(m_path, loaded));
+        QVERIFY(loaded.At(0)->Name.startsWith(QStringLiteral("舞台")));
+        QVERIFY(SaveDeviceList(m_path, loaded));
+        const QByteArray bytes = ReadBytes(m_path);
+        QVERIFY(bytes.contains("\r\nBand0=" + band + "\r\n"));
+        QVERIFY(bytes.contains("\r\nName0=" + name + "\r\n"));
+    }
+
     void shrinkingLeavesTheStaleKeys()
     {
         DeviceList list;
