@@ -3,8 +3,10 @@
 #include "data/DebugPrint.h"
 #include "lang/Gbk.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QtGlobal>
 
 #include <cerrno>
@@ -12,6 +14,7 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -381,6 +384,8 @@ bool IniFile::Save()
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
         return Fail(QStringLiteral("not written"), SystemError(errno));
+    // Held until the file has its final name: a temporary file nobody holds is a killed writer's.
+    ::flock(fd, LOCK_EX);
 
     const QByteArray data = Serialize();
     bool written = WriteAll(fd, data) && ::fsync(fd) == 0;
@@ -392,14 +397,12 @@ bool IniFile::Save()
         if (foreignOwner && ::fchown(fd, old.st_uid, old.st_gid) != 0)
             qWarning("Config file %s: owner not kept: %s", qUtf8Printable(target), std::strerror(errno));
     }
-    if (::close(fd) != 0 && written) {
-        written = false;
-        error = errno;
-    }
     if (written && ::rename(temporary.constData(), nativeTarget.constData()) != 0) {
         written = false;
         error = errno;
     }
+    // The data is on disk already (fsync); closing only releases the lock.
+    ::close(fd);
     if (!written) {
         ::unlink(temporary.constData());
         return Fail(QStringLiteral("not written"), SystemError(error));
@@ -417,6 +420,32 @@ bool IniFile::Save()
     if (dirFd >= 0)
         ::close(dirFd);
     return true;
+}
+
+int RemoveStaleTemporaryFiles(const QString& path)
+{
+    const QFileInfo info(path);
+    const QRegularExpression ownName(
+        QStringLiteral("^\\.%1\\.[A-Za-z0-9]{6}$").arg(QRegularExpression::escape(info.fileName())));
+    const QDir directory = info.absoluteDir();
+    int removed = 0;
+    for (const QString& name : directory.entryList(QDir::Files | QDir::Hidden | QDir::NoSymLinks)) {
+        if (!ownName.match(name).hasMatch())
+            continue;
+        const QByteArray native = QFile::encodeName(directory.filePath(name));
+        const int fd = ::open(native.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        struct stat status { };
+        // A writer still at work holds its lock; a file of another user is not ours to remove.
+        if (::fstat(fd, &status) == 0 && status.st_uid == ::geteuid() && ::flock(fd, LOCK_EX | LOCK_NB) == 0
+            && ::unlink(native.constData()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    if (removed > 0)
+        DebugPrint("Config file: %d stale temporary files removed beside %s", removed, qUtf8Printable(path));
+    return removed;
 }
 
 QString IniReadString(const QString& path, const QString& section, const QString& key, const QString& def)

@@ -16,6 +16,10 @@ bool IniWriteString(const QString& path, const QString& section, const QString& 
 bool IniWriteInt(const QString& path, const QString& section, const QString& key, int value);
 bool IniWriteDouble(const QString& path, const QString& section, const QString& key, double value);
 
+// Removes the temporary files ".<name>.XXXXXX" that writers killed before their rename left
+// beside path; a file a running writer still holds stays. Returns how many were removed.
+int RemoveStaleTemporaryFiles(const QString& path);
+
 // The number forms of the file: integers are decimal with an optional minus; floating-point
 // values are written in the shortest form of up to 15 significant digits and read from any
 // decimal text. Anything else is not a number and the reader takes its default.

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/file.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -270,6 +271,26 @@ private slots:
         const QByteArray bytes = ReadBytes(m_path);
         QVERIFY(bytes.contains("\r\nBand0=" + band + "\r\n"));
         QVERIFY(bytes.contains("\r\nName0=" + name + "\r\n"));
+    }
+
+    // What killed writers leave is removed at the next start; a writer's file still held stays,
+    // and so do files that are not ours.
+    void staleTemporaryFilesAreRemoved()
+    {
+        const QStringList stale { ".Config.ini.Ab12Cd", ".Config.ini.000000" };
+        const QStringList kept { ".Config.ini.held01", ".Config.ini.toolong7", ".Other.ini.Ab12Cd", "Config.ini" };
+        for (const QString& name : stale + kept)
+            WriteBytes(Dir() + name, "x");
+        QFile held(Dir() + kept[0]);
+        QVERIFY(held.open(QIODevice::ReadOnly));
+        QCOMPARE(::flock(held.handle(), LOCK_EX), 0);
+
+        QCOMPARE(RemoveStaleTemporaryFiles(m_path), 2);
+        QStringList left = QDir(Dir()).entryList(QDir::Files | QDir::Hidden);
+        QStringList expected = kept;
+        left.sort();
+        expected.sort();
+        QCOMPARE(left, expected);
     }
 
     void shrinkingLeavesTheStaleKeys()
