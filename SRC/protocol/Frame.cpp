@@ -86,27 +86,38 @@ int SerialFrameCutter::Append(const uint8_t* bytes, int count)
     return taken;
 }
 
-bool SerialFrameCutter::NextFrame(std::vector<uint8_t>& out)
+// A candidate is a header whose frame fits the buffer. One that cannot fit would never complete
+// and would stop the line for good; one that fails its checksum, or that expired incomplete,
+// gives up only its first byte, so that a cut-off header does not swallow the frames behind it.
+bool SerialFrameCutter::NextFrame(std::vector<uint8_t>& out, bool expired)
 {
     constexpr int MinUnconsumed = static_cast<int>(HeaderSize);
-    // Resynchronise: skip every byte that cannot start a frame while six bytes remain to judge by.
     int start = 0;
-    while (m_count - start >= MinUnconsumed && !HasFrameStart(m_buffer + start))
-        ++start;
-
     bool found = false;
-    int consumed = start;
-    if (m_count - start >= MinUnconsumed) {
-        const int length = FrameLen(m_buffer + start) + FrameOverhead;
-        if (m_count - start >= length) {
-            out.assign(m_buffer + start, m_buffer + start + length);
-            consumed += length;
-            found = true;
+    while (!found && m_count - start >= MinUnconsumed) {
+        const uint8_t* candidate = m_buffer + start;
+        if (!HasFrameStart(candidate) || FrameLen(candidate) > MaxPayload) {
+            ++start;
+            continue;
         }
+        const int length = FrameLen(candidate) + FrameOverhead;
+        if (m_count - start < length) {
+            if (!expired)
+                break; // the rest is still on its way
+            ++start;
+            continue;
+        }
+        if (!FrameChecksumOk(candidate, static_cast<size_t>(length))) {
+            ++start;
+            continue;
+        }
+        out.assign(candidate, candidate + length);
+        start += length;
+        found = true;
     }
-    if (consumed > 0) {
-        m_count -= consumed;
-        std::memmove(m_buffer, m_buffer + consumed, static_cast<size_t>(m_count));
+    if (start > 0) {
+        m_count -= start;
+        std::memmove(m_buffer, m_buffer + start, static_cast<size_t>(m_count));
     }
     return found;
 }

@@ -31,8 +31,9 @@ inline uint8_t FrameLen(const uint8_t* f) { return f[5]; }
 inline const uint8_t* FramePayload(const uint8_t* f) { return f + 6; }
 
 // Cuts frames out of the serial byte stream: a 256-byte buffer whose unconsumed bytes always stay
-// at its start. Bytes that cannot start a frame are dropped one at a time. A Len above MaxPayload
-// never completes: the buffer fills and the caller's 500 ms rule (Discard) clears it.
+// at its start. Bytes that cannot start a frame are dropped one at a time: so is the first byte of
+// a header whose Len does not fit the buffer (above MaxPayload) and of a candidate whose checksum
+// fails. The buffer is therefore never left full: whatever NextFrame leaves, more bytes fit.
 class SerialFrameCutter {
 public:
     static constexpr int Capacity = FrameBufferSize;
@@ -45,9 +46,11 @@ public:
     bool Commit(int bytesWritten);
     // Copies as many of the bytes as fit behind the unconsumed ones; returns how many were taken.
     int Append(const uint8_t* bytes, int count);
-    void Discard() { m_count = 0; } // the 500 ms rule
-    // Takes the next whole frame into out; false when no whole frame is waiting.
-    bool NextFrame(std::vector<uint8_t>& out);
+    void Discard() { m_count = 0; }
+    // Takes the next whole frame into out; false when no whole frame is waiting. With expired
+    // (the 500 ms rule: no more bytes will come for them) an incomplete candidate counts as
+    // failed, so that whole frames behind it are still taken; Discard() then drops the rest.
+    bool NextFrame(std::vector<uint8_t>& out, bool expired = false);
 
 private:
     uint8_t m_buffer[Capacity] = {};

@@ -140,6 +140,8 @@ private:
     void HandleDeviceInfo(const QString& source, const uint8_t* frame, int n);
     void UpdateKnownDevice(TTMICListObj& record, const QString& source, const DeviceBandInfo& info);
     void AddRepliedChannel(const QString& source, int rxid, int devIdx, const DeviceBandInfo& info);
+    // Cuts the waiting whole frames; expired: the bytes left are older than the 500 ms rule allows.
+    void TakeSerialFrames(bool expired);
     void DrainSerialFrames();
 
     // Controls, named as the window's design names them.
@@ -207,6 +209,7 @@ private:
 
     int m_pollIndex = 0;
     bool m_saveFailureShown = false;
+    bool m_resultBoxOpen = false; // a sync result's box is shown
     bool m_resultBoxOpen = false; // a sync result's box is shown
 
     // Serial intake: the cutter keeps the unconsumed bytes; whole frames wait in arrival order

@@ -25,6 +25,8 @@ namespace
 
 constexpr uint32_t SerialGapLimit = 500; // ms between reads before a partial frame is dropped
 constexpr int SerialReadWait = 10; // ms each read may wait
+constexpr int SerialReadBudget = 64 * 1024; // bytes one notification reads at most
+constexpr size_t MaxWaitingSerialFrames = 1024;
 
 // The tool windows in the order each kind of reply is offered to them.
 constexpr ToolWindow ScanWindows[] = { ToolWindow::ScanRF, ToolWindow::SingleSet, ToolWindow::MulitSet };
@@ -89,21 +91,43 @@ void TFrmMain::OnDatagram(const DatagramEvent& datagram)
     HandleFrame(sourceText, block.data, block.length);
 }
 
+// The line is read until it is empty: cutting always leaves room in the buffer, so a stream of
+// any content drains. One call takes at most SerialReadBudget bytes; the watcher notifies again
+// for the rest, so that a flooding line cannot hold the window.
 void TFrmMain::OnSerialData()
 {
-    if (TickPassed(m_lastSerialRead + SerialGapLimit, GetTickCount()))
+    if (TickPassed(m_lastSerialRead + SerialGapLimit, GetTickCount())) {
+        TakeSerialFrames(true);
         m_serialCutter.Discard();
-    const int read
-        = cnComm::Instance().ReadAvailable(m_serialCutter.WritePointer(), m_serialCutter.FreeSpace(), SerialReadWait);
-    if (read <= 0)
-        return;
-    m_lastSerialRead = GetTickCount();
-    m_serialCutter.Commit(read);
-
-    std::vector<uint8_t> frame;
-    while (m_serialCutter.NextFrame(frame))
-        m_serialFrames.push_back(std::move(frame));
+    }
+    int total = 0;
+    while (total < SerialReadBudget) {
+        const int read = cnComm::Instance().ReadAvailable(
+            m_serialCutter.WritePointer(), m_serialCutter.FreeSpace(), SerialReadWait);
+        if (read <= 0)
+            break;
+        total += read;
+        m_lastSerialRead = GetTickCount();
+        m_serialCutter.Commit(read);
+        TakeSerialFrames(false);
+    }
     DrainSerialFrames();
+}
+
+// Frames wait here only while a reply handler runs a nested loop; a line that keeps sending
+// meanwhile loses the frames beyond the bound, not the window its memory.
+void TFrmMain::TakeSerialFrames(bool expired)
+{
+    std::vector<uint8_t> frame;
+    int dropped = 0;
+    while (m_serialCutter.NextFrame(frame, expired)) {
+        if (m_serialFrames.size() < MaxWaitingSerialFrames)
+            m_serialFrames.push_back(std::move(frame));
+        else
+            ++dropped;
+    }
+    if (dropped > 0)
+        DebugPrint("Uart: %d frames dropped, %d wait already", dropped, static_cast<int>(m_serialFrames.size()));
 }
 
 // A window called from HandleFrame may run a modal box, in which a further notification enters
@@ -263,7 +287,7 @@ void TFrmMain::AddRepliedChannel(const QString& source, int rxid, int devIdx, co
         return;
     }
     AppendDeviceRow(*record, QString::number(record->StartFreq, 'g', QLocale::FloatingPointShortest));
-    SaveDeviceList();
+    RequestDeviceListSave();
 }
 
 void TFrmMain::OnNotify(quintptr wParam, qintptr lParam)

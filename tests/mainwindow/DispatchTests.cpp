@@ -327,6 +327,30 @@ private slots:
         QCOMPARE(Row(*window, 1)->text(3), QStringLiteral("640.5"));
     }
 
+    // 2,000 new channels once stalled polling for seconds with a rewrite of Config.ini each: a
+    // burst handled in one turn is saved once, and a change not yet saved is saved on exit.
+    void aBurstIsSavedOnceAndNothingIsLostOnExit()
+    {
+        ExeDir dir({ StoredRecord {} });
+        auto window = MakeWindow();
+        SaveCounter saves(dir.Path());
+        for (int i = 0; i < 300; ++i) {
+            const QByteArray reply = Frame(2 + i / 4, i % 4, CMD_DEVICE_INFO, DeviceInfoPayload(640, 0, 0, 99, "A", "N"));
+            window->HandleFrame(QStringLiteral("127.0.0.3"), reinterpret_cast<const uint8_t*>(reply.constData()),
+                int(reply.size()));
+        }
+        Deliver(*window, Frame(1, 1, CMD_STATUS, StatusPayload(3, 2, 40, 70, 20, 5, 9, 2)));
+        QCOMPARE(saves.Saves(), 1);
+        QCOMPARE(dir.HistoryValue("DevCnt"), QStringLiteral("301"));
+        QCOMPARE(dir.HistoryValue("Freq0"), QStringLiteral("640.75"));
+
+        const QByteArray moved = Frame(1, 1, CMD_STATUS, StatusPayload(5, 2, 40, 70, 20, 5, 9, 2));
+        window->HandleFrame(QString(), reinterpret_cast<const uint8_t*>(moved.constData()), int(moved.size()));
+        window.reset();
+        QCOMPARE(saves.Saves(), 2);
+        QCOMPARE(dir.HistoryValue("Freq0"), QStringLiteral("641.25"));
+    }
+
     void serialStreamIsCutIntoFrames()
     {
         ExeDir dir;
