@@ -1,8 +1,10 @@
 #include "transport/UDPServer.h"
 
+#include "data/DebugPrint.h"
 #include "protocol/Messages.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cerrno>
 #include <chrono>
@@ -15,6 +17,7 @@
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -23,6 +26,7 @@ constexpr int SocketBufferSize = 32768;
 constexpr int WaitSliceMicroseconds = 10 * 1000;
 constexpr int NotReadyPauseMicroseconds = 1000;
 constexpr auto TeardownWait = std::chrono::milliseconds(2000);
+constexpr auto DropReportInterval = std::chrono::seconds(1);
 constexpr char LimitedBroadcast[] = "255.255.255.255";
 
 QString ExecutablePath()
@@ -102,11 +106,42 @@ QString UDPServerException::CodeName(int code)
     }
 }
 
-DatagramEvent::DatagramEvent(std::unique_ptr<SourceBlock> source, std::unique_ptr<DatagramBlock> datagram)
+DatagramBlock::DatagramBlock(int32_t size)
+    : length(size)
+    , storage(new uint8_t[static_cast<size_t>(std::max(size, 1))])
+    , data(storage.get())
+{
+}
+
+DatagramEvent::DatagramEvent(
+    std::unique_ptr<SourceBlock> source, std::unique_ptr<DatagramBlock> datagram, std::shared_ptr<IntakeGauge> gauge)
     : QEvent(EventType(MSG_DATAGRAM))
     , m_source(std::move(source))
     , m_datagram(std::move(datagram))
+    , m_gauge(std::move(gauge))
 {
+    if (m_gauge) {
+        m_gauge->pendingEvents.fetch_add(1);
+        m_gauge->pendingBytes.fetch_add(Footprint());
+    }
+}
+
+DatagramEvent::~DatagramEvent()
+{
+    if (m_gauge) {
+        m_gauge->pendingEvents.fetch_sub(1);
+        m_gauge->pendingBytes.fetch_sub(Footprint());
+    }
+}
+
+int64_t DatagramEvent::Footprint() const
+{
+    return DatagramFootprint(m_datagram->length);
+}
+
+int64_t DatagramFootprint(int32_t length)
+{
+    return static_cast<int64_t>(sizeof(DatagramEvent) + sizeof(SourceBlock) + sizeof(DatagramBlock)) + length;
 }
 
 struct TUDPServer::ReceiveState {
@@ -117,6 +152,10 @@ struct TUDPServer::ReceiveState {
     }
 
     QObject* window = nullptr;
+    std::shared_ptr<IntakeGauge> gauge;
+    // Touched by the receive thread only.
+    int droppedUnreported = 0;
+    std::chrono::steady_clock::time_point lastDropReport {};
     int socket = -1;
     int localPort = 0;
     char localAddress[16] = {};
@@ -129,6 +168,7 @@ TUDPServer::TUDPServer(QObject* window, int localPort, const char* localAddress)
     // Every failure below releases the socket with the state.
     auto state = std::make_shared<ReceiveState>();
     state->window = window;
+    state->gauge = m_gauge;
     state->socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (state->socket < 0)
         throw UDPServerException(UDP_SOCKET_FAILED, QString::fromLocal8Bit(std::strerror(errno)));
@@ -194,7 +234,9 @@ void TUDPServer::Stop()
 
 void TUDPServer::ReceiveLoop(ReceiveState& state)
 {
+    std::vector<uint8_t> received(DatagramCapacity);
     while (!state.stop) {
+        ReportDrops(state);
         fd_set readable;
         FD_ZERO(&readable);
         FD_SET(state.socket, &readable);
@@ -210,18 +252,20 @@ void TUDPServer::ReceiveLoop(ReceiveState& state)
             usleep(NotReadyPauseMicroseconds);
             continue;
         }
-        std::unique_ptr<DatagramBlock> datagram(new (std::nothrow) DatagramBlock);
-        if (!datagram)
-            continue;
         sockaddr_in from {};
         socklen_t fromLength = sizeof from;
         // MSG_TRUNC reports the whole length, so a datagram that did not fit is dropped like any
         // other receive error instead of being passed on cut short.
         const ssize_t count = recvfrom(
-            state.socket, datagram->data, DatagramCapacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLength);
+            state.socket, received.data(), DatagramCapacity, MSG_TRUNC, reinterpret_cast<sockaddr*>(&from), &fromLength);
         if (count < 1 || count > DatagramCapacity)
             continue;
-        datagram->length = static_cast<int32_t>(count);
+        if (!Admit(state, static_cast<int>(count)))
+            continue;
+        std::unique_ptr<DatagramBlock> datagram(new (std::nothrow) DatagramBlock(static_cast<int32_t>(count)));
+        if (!datagram || !datagram->data)
+            continue;
+        std::memcpy(datagram->data, received.data(), static_cast<size_t>(count));
         std::unique_ptr<SourceBlock> source(new (std::nothrow) SourceBlock {});
         if (!source)
             continue;
@@ -231,9 +275,42 @@ void TUDPServer::ReceiveLoop(ReceiveState& state)
         source->localPort = state.localPort;
         // The event owns both blocks from here on; Qt deletes it, and them, even when it cannot be
         // delivered.
-        QCoreApplication::postEvent(state.window, new DatagramEvent(std::move(source), std::move(datagram)));
+        QCoreApplication::postEvent(
+            state.window, new DatagramEvent(std::move(source), std::move(datagram), state.gauge));
     }
     state.stop = 1;
+}
+
+// A window that cannot keep up (a flood, or a nested loop) must not let what waits for it grow
+// without end: beyond the bound datagrams are dropped, counted, and said once a second.
+bool TUDPServer::Admit(ReceiveState& state, int size)
+{
+    IntakeGauge& gauge = *state.gauge;
+    const int64_t footprint = DatagramFootprint(size);
+    if (gauge.pendingEvents.load() < MaxPendingDatagrams
+        && gauge.pendingBytes.load() + footprint <= MaxPendingDatagramBytes)
+        return true;
+    gauge.dropped.fetch_add(1);
+    ++state.droppedUnreported;
+    ReportDrops(state);
+    return false;
+}
+
+// At most one line a second, the first at once; drops not yet said are said a second after the
+// last line even when the flood has stopped meanwhile.
+void TUDPServer::ReportDrops(ReceiveState& state)
+{
+    if (state.droppedUnreported == 0)
+        return;
+    const auto now = std::chrono::steady_clock::now();
+    if (now - state.lastDropReport < DropReportInterval)
+        return;
+    const IntakeGauge& gauge = *state.gauge;
+    DebugPrint("UDP receive queue full (%d datagrams, %lld bytes waiting): %d datagrams dropped, %llu in all",
+        gauge.pendingEvents.load(), static_cast<long long>(gauge.pendingBytes.load()), state.droppedUnreported,
+        static_cast<unsigned long long>(gauge.dropped.load()));
+    state.lastDropReport = now;
+    state.droppedUnreported = 0;
 }
 
 int TUDPServer::SendTo(const QString& host, int port, const uint8_t* data, int length)

@@ -36,10 +36,24 @@ private:
 
 constexpr int DatagramCapacity = 6416;
 
+// One datagram as received, allocated at its size.
 struct DatagramBlock {
-    int32_t length = 0;
-    uint8_t data[DatagramCapacity];
+    explicit DatagramBlock(int32_t size);
+    int32_t length;
+    std::unique_ptr<uint8_t[]> storage;
+    uint8_t* data;
 };
+
+// What waits between the receive thread and the window: datagram events posted and not yet
+// destroyed, their bytes, and the datagrams dropped because the bound was reached.
+struct IntakeGauge {
+    std::atomic<int> pendingEvents { 0 };
+    std::atomic<int64_t> pendingBytes { 0 };
+    std::atomic<uint64_t> dropped { 0 };
+};
+// A window that falls behind a flood lets at most this much wait; the rest is dropped.
+constexpr int MaxPendingDatagrams = 1024;
+constexpr int64_t MaxPendingDatagramBytes = 1024 * 1024;
 
 struct SourceBlock {
     char sourceAddress[16] = {};
@@ -48,17 +62,28 @@ struct SourceBlock {
     int localPort = 0;
 };
 
-// MSG_DATAGRAM: owns both blocks; they are freed with the event, handled or not.
+// MSG_DATAGRAM: owns both blocks; they are freed with the event, handled or not, and the event
+// is counted in the gauge (when one is given) until then.
 class DatagramEvent : public QEvent {
 public:
-    DatagramEvent(std::unique_ptr<SourceBlock> source, std::unique_ptr<DatagramBlock> datagram);
+    DatagramEvent(std::unique_ptr<SourceBlock> source, std::unique_ptr<DatagramBlock> datagram,
+        std::shared_ptr<IntakeGauge> gauge = {});
+    ~DatagramEvent() override;
+    DatagramEvent(const DatagramEvent&) = delete;
+    DatagramEvent& operator=(const DatagramEvent&) = delete;
     const SourceBlock& Source() const { return *m_source; }
     const DatagramBlock& Datagram() const { return *m_datagram; }
+    // What the event accounts for in the gauge: its blocks and itself.
+    int64_t Footprint() const;
 
 private:
     std::unique_ptr<SourceBlock> m_source;
     std::unique_ptr<DatagramBlock> m_datagram;
+    std::shared_ptr<IntakeGauge> m_gauge;
 };
+
+// The bytes one datagram of this length holds while it waits: its blocks and its event.
+int64_t DatagramFootprint(int32_t length);
 
 // One UDP socket bound to localPort with broadcast enabled and a receive thread that posts every
 // datagram to the window as a DatagramEvent.
@@ -75,6 +100,10 @@ public:
     int SendTo(const QString& host, int port, const uint8_t* data, int length);
     static bool IsValidAddress(const QString& text);
     int LocalPort() const { return m_localPort; }
+    // Datagram events waiting for the window, and the datagrams dropped so far at the bound.
+    int PendingDatagrams() const { return m_gauge->pendingEvents.load(); }
+    int64_t PendingDatagramBytes() const { return m_gauge->pendingBytes.load(); }
+    uint64_t DroppedDatagrams() const { return m_gauge->dropped.load(); }
 
     // Teardown: sets the stop flag, shuts the socket down, waits at most 2000 ms for the receive
     // thread and releases the socket; SendTo returns -1 afterwards. A thread that has not finished
@@ -84,11 +113,14 @@ public:
 private:
     struct ReceiveState;
     static void ReceiveLoop(ReceiveState& state);
+    static bool Admit(ReceiveState& state, int size);
+    static void ReportDrops(ReceiveState& state);
 
     std::thread m_thread;
     std::future<void> m_threadFinished;
     // The socket, the stop flag and what the thread copies into each source block; shared with the
     // receive thread, so that a thread left running after teardown never touches a released object.
     std::shared_ptr<ReceiveState> m_state;
+    std::shared_ptr<IntakeGauge> m_gauge = std::make_shared<IntakeGauge>();
     int m_localPort = 0;
 };

@@ -25,6 +25,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class DatagramEvent;
+class DeferredSave;
 class TTMICObject;
 class TUDPServer;
 
@@ -59,6 +60,9 @@ public:
     // is reported once in the message list until a save succeeds again.
     void LoadDeviceList();
     bool SaveDeviceList();
+    // Saves the device list once for a burst of changes, before the event loop next waits (and
+    // at the latest a second later, or when the window goes).
+    void RequestDeviceListSave();
 
     void AddMessage(const QString& line); // a line in lbMsg
     void SetStatusPanelText(int panel, const QString& text);
@@ -209,7 +213,7 @@ private:
 
     int m_pollIndex = 0;
     bool m_saveFailureShown = false;
-    bool m_resultBoxOpen = false; // a sync result's box is shown
+    DeferredSave* m_deviceListSave = nullptr;
     bool m_resultBoxOpen = false; // a sync result's box is shown
 
     // Serial intake: the cutter keeps the unconsumed bytes; whole frames wait in arrival order

@@ -206,7 +206,7 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
         record->Freq = freq;
         if (QTreeWidgetItem* row = FindListItem(rxid, devIdx))
             row->setText(ColFreq, FrequencyCellText(freq));
-        SaveDeviceList();
+        RequestDeviceListSave();
     }
 
     TTMICObject* tile = FindTile(rxid, devIdx);

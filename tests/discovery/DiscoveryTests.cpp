@@ -21,7 +21,6 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
-#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace fixture;
@@ -132,35 +131,6 @@ std::shared_ptr<bool> WhenOpen(std::function<void(Window&)> action)
     timer->start(10);
     return ran;
 }
-
-// Counts the replacements of Config.ini: each save renames a new file over it.
-class SaveCounter
-{
-public:
-    explicit SaveCounter(const QString& directory)
-        : m_fd(inotify_init1(IN_NONBLOCK))
-    {
-        inotify_add_watch(m_fd, directory.toLocal8Bit().constData(), IN_MOVED_TO | IN_CLOSE_WRITE);
-    }
-    ~SaveCounter() { close(m_fd); }
-    int Saves()
-    {
-        alignas(inotify_event) char buffer[4096];
-        ssize_t n = 0;
-        while ((n = read(m_fd, buffer, sizeof buffer)) > 0) {
-            for (char* p = buffer; p < buffer + n;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(p);
-                m_saves += event->len > 0 && QByteArray(event->name) == "Config.ini";
-                p += sizeof(inotify_event) + event->len;
-            }
-        }
-        return m_fd < 0 ? -1 : m_saves;
-    }
-
-private:
-    int m_fd;
-    int m_saves = 0;
-};
 
 } // namespace
 

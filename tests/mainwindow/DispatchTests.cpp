@@ -395,6 +395,23 @@ private slots:
         QCOMPARE(window->Devices().At(3)->RXID, 13);
     }
 
+    // A header whose Len the buffer cannot hold, followed by more bytes than the line holds,
+    // once stopped serial intake for good.
+    void serialIntakeDrainsAfterAnOversizedHeader()
+    {
+        ExeDir dir;
+        auto window = MakeWindow();
+        QByteArray flood = QByteArray::fromHex("C80707C902FF") + QByteArray(4400, '\0');
+        for (qsizetype sent = 0; sent < flood.size(); sent += 512) {
+            dir.WriteSerial(flood.mid(sent, 512));
+            QVERIFY(dir.WaitSerialConsumed());
+        }
+        QTest::qWait(20);
+        dir.WriteSerial(Frame(9, 1, CMD_DEVICE_INFO, DeviceInfoPayload(640, 0, 0, 99, "A", "SER")));
+        QVERIFY(dir.WaitSerialConsumed());
+        QTRY_VERIFY(FindDevice(window->Devices(), 9, 1));
+    }
+
     void aFrameArrivingDuringANestedLoopWaitsItsTurn()
     {
         ExeDir dir;

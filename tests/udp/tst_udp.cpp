@@ -1,4 +1,5 @@
 #include "NetNamespace.h"
+#include "data/DebugPrint.h"
 #include "data/PublicStruct.h"
 #include "protocol/Messages.h"
 #include "transport/ClassCom.h"
@@ -6,12 +7,14 @@
 #include "transport/UDPServer.h"
 
 #include <QCoreApplication>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <arpa/inet.h>
 #include <cstring>
+#include <mutex>
 #include <linux/capability.h>
 #include <netinet/in.h>
 #include <optional>
@@ -103,6 +106,29 @@ public:
             QString::fromLatin1(d->Source().localAddress), d->Source().localPort });
         return true;
     }
+};
+
+// DebugPrint's lines, as the debug window would get them.
+class DebugLines : public DebugSink
+{
+public:
+    DebugLines() { RegisterDebugSink(this); }
+    ~DebugLines() override { UnregisterDebugSink(this); }
+    bool DebugAccepting() const override { return true; }
+    void DebugLine(const QByteArray& gbkLine) override
+    {
+        const std::lock_guard lock(m_mutex);
+        m_lines << QString::fromLatin1(gbkLine);
+    }
+    QString Text()
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_lines.join('\n');
+    }
+
+private:
+    std::mutex m_mutex;
+    QStringList m_lines;
 };
 
 std::optional<UDPServerException> ConstructionFailure(int port, const char* localAddress)
@@ -230,6 +256,45 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!window.received.empty() && window.received.back().data == "last", 2000);
         QCOMPARE(window.received.size(), size_t(2));
         QCOMPARE(window.received[0].data, QByteArray(DatagramCapacity, 'f'));
+    }
+
+    // A window that falls behind (10,000 replies a second once left 400 MB waiting) gets at most
+    // the bound; the rest is dropped, counted and said in the debug window, and once the window
+    // has caught up datagrams flow again. Nothing accepted is lost or reordered.
+    void whatWaitsForTheWindowIsBounded()
+    {
+        DebugLines debug;
+        Collector window;
+        TUDPServer udp(&window, 0, "127.0.0.1");
+        Peer peer("127.0.0.1", 0);
+        const auto sendPaced = [&](const QByteArray& bytes) {
+            // One at a time, so that the socket's own buffer never overflows.
+            const uint64_t before = udp.DroppedDatagrams() + uint64_t(udp.PendingDatagrams());
+            peer.Send("127.0.0.1", udp.LocalPort(), bytes);
+            QDeadlineTimer deadline(5000);
+            while (udp.DroppedDatagrams() + uint64_t(udp.PendingDatagrams()) == before && !deadline.hasExpired())
+                QThread::usleep(50);
+        };
+        const int extra = 300;
+        for (int i = 0; i < MaxPendingDatagrams + extra; ++i)
+            sendPaced(QByteArray::number(i));
+        QCOMPARE(udp.PendingDatagrams(), MaxPendingDatagrams);
+        QCOMPARE(udp.DroppedDatagrams(), uint64_t(extra));
+        QTRY_VERIFY_WITH_TIMEOUT(debug.Text().contains(QStringLiteral("%1 in all").arg(extra)), 5000);
+
+        QTRY_COMPARE_WITH_TIMEOUT(window.received.size(), size_t(MaxPendingDatagrams), 5000);
+        for (int i = 0; i < MaxPendingDatagrams; ++i)
+            QCOMPARE(window.received[size_t(i)].data, QByteArray::number(i));
+        QCOMPARE(udp.PendingDatagrams(), 0);
+
+        // The byte bound holds for large datagrams.
+        window.received.clear();
+        for (int i = 0; i < 300; ++i)
+            sendPaced(QByteArray(DatagramCapacity, 'L'));
+        QVERIFY(udp.PendingDatagramBytes() <= MaxPendingDatagramBytes);
+        QVERIFY(udp.PendingDatagrams() < 300);
+        QTRY_COMPARE_WITH_TIMEOUT(udp.PendingDatagrams(), 0, 5000);
+        QCOMPARE(udp.PendingDatagramBytes(), 0);
     }
 
     void teardownStopsReceiving()
