@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QTest>
 #include <QTreeWidget>
+#include <set>
 
 using namespace fixture;
 
@@ -32,6 +33,37 @@ TTMICObject& OpenTile(TFrmMain& window, int row)
     window.lbDevListDblClick();
     return *window.Tiles().back();
 }
+
+// Which of a widget's children were painted since the last Clear.
+class PaintCounter : public QObject
+{
+public:
+    explicit PaintCounter(QWidget& parent)
+    {
+        for (QWidget* child : parent.findChildren<QWidget*>())
+            child->installEventFilter(this);
+    }
+    void Clear() { m_painted.clear(); }
+    QStringList Painted() const { return QStringList(m_painted.begin(), m_painted.end()); }
+    // True once a whole 100 ms went by without a paint.
+    bool Settled()
+    {
+        Clear();
+        QTest::qWait(100);
+        return m_painted.empty();
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && !watched->objectName().isEmpty())
+            m_painted.insert(watched->objectName());
+        return false;
+    }
+
+private:
+    std::set<QString> m_painted;
+};
 
 QByteArray Ack(int rxid, int devIdx, int cmd)
 {
@@ -99,6 +131,30 @@ private slots:
         QCOMPARE(record.Freq, 640.25);
         QCOMPARE(record.SQ, 4);
         QCOMPARE(tile.VoiceLevelValue(), 1);
+    }
+
+    // A flood of status replies froze the window: each one re-drew its tile even when nothing
+    // changed. Now a reply repaints only the parts whose value changed.
+    void statusRepaintsOnlyWhatChanged()
+    {
+        ExeDir dir({ StoredRecord {} });
+        auto window = MakeWindow();
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        TTMICObject& tile = OpenTile(*window, 0);
+        PaintCounter paints(tile);
+        const QByteArray status = Frame(1, 1, CMD_STATUS, StatusPayload(3, 2, 40, 70, 20, 5, 9, 2));
+        Deliver(*window, status);
+        QTRY_VERIFY(paints.Settled());
+
+        paints.Clear();
+        Deliver(*window, status);
+        QTest::qWait(100);
+        QCOMPARE(paints.Painted(), QStringList());
+        Deliver(*window, Frame(1, 1, CMD_STATUS, StatusPayload(3, 2, 90, 70, 20, 5, 9, 2)));
+        QTRY_VERIFY(paints.Painted().contains("VoiceLevel"));
+        QVERIFY(!paints.Painted().contains("Image1"));
+        QVERIFY(!paints.Painted().contains("lbChannelA"));
     }
 
     void statusGoesToTheRecordingHistoryWindowOnly()
