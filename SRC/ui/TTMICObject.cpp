@@ -169,18 +169,26 @@ void TTMICObject::SetFreq(double mhz)
     SetLabelText(lbFreq, QString::asprintf("%.3fM", mhz), true);
 }
 
+// QProgressBar::setValue repaints at once, which a stream of replies turns into one paint per
+// reply and bar: the change waits for the window's next paint cycle instead.
+void TTMICObject::SetBarLevel(QProgressBar* bar, int level)
+{
+    if (!InRange(level) || bar->value() == level)
+        return;
+    bar->setUpdatesEnabled(false);
+    bar->setValue(level);
+    bar->setUpdatesEnabled(true); // schedules the repaint
+}
+
 void TTMICObject::SetRFLevels(int a, int b)
 {
-    if (InRange(a))
-        ASignLevel->setValue(a);
-    if (InRange(b))
-        BSignLevel->setValue(b);
+    SetBarLevel(ASignLevel, a);
+    SetBarLevel(BSignLevel, b);
 }
 
 void TTMICObject::SetVoiceLevel(int level)
 {
-    if (InRange(level))
-        VoiceLevel->setValue(level);
+    SetBarLevel(VoiceLevel, level);
 }
 
 void TTMICObject::SetBattery(int symbol)

@@ -66,6 +66,7 @@ private:
     QProgressBar* AddLevelBar(const char* name, const QRect& geometry, const QColor& colour);
     void SetAntennaColour(QLabel* label, bool active);
     static void SetLabelText(QLabel* label, const QString& text, bool fitToText);
+    static void SetBarLevel(QProgressBar* bar, int level);
     void PostToMainWindow(int request);
     void lbTitleMouseDown();
 
