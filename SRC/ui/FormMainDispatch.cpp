@@ -269,6 +269,8 @@ void TFrmMain::UpdateKnownDevice(TTMICListObj& record, const QString& source, co
         tile->SetFreq(record.Freq);
     }
     if (QTreeWidgetItem* row = FindListItem(record.RXID, record.DevIdx)) {
+        // The row shows the address the record now sends to, not the one it was added with.
+        row->setText(ColIP, record.IP);
         row->setText(ColFreq, FrequencyCellText(record.Freq));
         row->setText(ColName, record.Name);
         row->setText(ColBand, record.Band);

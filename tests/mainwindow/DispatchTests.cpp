@@ -244,6 +244,7 @@ private slots:
         const QByteArray reply = Frame(1, 1, CMD_DEVICE_INFO, DeviceInfoPayload(640, 25, 4, 80, "B", "STAGE"));
         Deliver(*window, reply, QStringLiteral("127.0.0.5"));
         QCOMPARE(record.IP, QStringLiteral("127.0.0.5"));
+        QCOMPARE(Row(*window, 0)->text(0), QStringLiteral("127.0.0.5"));
         QCOMPARE(record.StartFreq, 640.25);
         QCOMPARE(record.StartChannel, 4);
         QCOMPARE(record.MaxChannel, 77);
