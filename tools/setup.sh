@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
-          fonts-wqy-microhei fonts-liberation2 iproute2 util-linux)
+          fonts-wqy-microhei fonts-liberation2 iproute2 util-linux clang-14 libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

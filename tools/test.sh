@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test through CTest: once in a normal build
-# (build/) and once with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/).
+# (build/) and once with AddressSanitizer and UndefinedBehaviorSanitizer (build-asan/); both
+# replay the fuzz corpora. Then each libFuzzer target runs for 60 s (build-fuzz/, clang).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/setup.sh
@@ -16,4 +17,30 @@ run_suite() {
 run_suite build -DCMAKE_BUILD_TYPE=RelWithDebInfo
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON
-echo "All tests passed (normal and sanitizer builds)."
+
+# libFuzzer (clang): each target runs 60 s under ASan and UBSan, two at a time, starting from a
+# copy of its corpus; what breaks an invariant is kept in build-fuzz/artifacts/.
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTESSARO_FUZZ=ON >/dev/null
+cmake --build build-fuzz -j "$jobs" --target fuzzers
+fuzz_target() {
+  local name=$1 work status=0
+  work=$(mktemp -d)
+  cp tests/fuzz/corpus/"$name"/* "$work"/
+  mkdir -p build-fuzz/artifacts
+  QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 \
+    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    build-fuzz/tests/fuzz/fuzz_"$name" -max_total_time=60 -timeout=10 -detect_leaks=0 -print_final_stats=1 \
+    -artifact_prefix=build-fuzz/artifacts/"$name"- "$work" >build-fuzz/fuzz_"$name".log 2>&1 || status=$?
+  rm -rf "$work"
+  tail -n 12 build-fuzz/fuzz_"$name".log
+  return $status
+}
+fuzz_failed=0
+for pair in "frame dispatch" "ini language"; do
+  pids=()
+  for name in $pair; do fuzz_target "$name" & pids+=($!); done
+  for pid in "${pids[@]}"; do wait "$pid" || fuzz_failed=1; done
+done
+[ "$fuzz_failed" -eq 0 ] || { echo "A fuzz target broke an invariant: see build-fuzz/artifacts/" >&2; exit 1; }
+echo "All tests passed (normal and sanitizer builds, 60 s per fuzz target)."

@@ -1,0 +1,93 @@
+// The INI parser: an unchanged file serialises byte for byte; every key read and written back
+// keeps its stored bytes (text that GBK can carry, a lone trailing lead byte included); a save
+// and a new load give the same file and the same values.
+#include "FuzzCheck.h"
+#include "data/IniFile.h"
+#include "lang/Gbk.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QStringDecoder>
+#include <QTemporaryDir>
+#include <utility>
+#include <vector>
+
+namespace
+{
+
+using Key = std::pair<QString, QString>;
+
+// Up to 16 (section, key) names as a plain reading of the lines finds them.
+std::vector<Key> KeysOf(const QByteArray& bytes)
+{
+    std::vector<Key> keys;
+    QByteArray section;
+    bool inSection = false;
+    for (QByteArray line : bytes.split('\n')) {
+        line = line.trimmed();
+        if (line.startsWith('[') && line.contains(']')) {
+            section = line.mid(1, line.indexOf(']') - 1).trimmed();
+            inSection = true;
+        } else if (inSection && line.contains('=') && keys.size() < 16) {
+            keys.emplace_back(FromGbk(section), FromGbk(line.left(line.indexOf('=')).trimmed()));
+        }
+    }
+    return keys;
+}
+
+// Text GBK can carry: valid throughout, but for a lead byte left alone at its end. A NUL is
+// written as a blank on purpose (a value ends at a NUL for other readers).
+bool CarriedByGbk(QByteArray raw)
+{
+    if (raw.contains('\0'))
+        return false;
+    if (!raw.isEmpty() && static_cast<unsigned char>(raw.back()) >= 0x81 && static_cast<unsigned char>(raw.back()) != 0xFF)
+        raw.chop(1);
+    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
+    const QString text = decoder.decode(raw);
+    return !decoder.hasError() && !text.contains(QChar::ReplacementCharacter);
+}
+
+QString FilePath()
+{
+    static QTemporaryDir dir(QDir("/dev/shm").exists() ? "/dev/shm/fuzz_ini-XXXXXX" : QString());
+    return dir.path() + QStringLiteral("/Config.ini");
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    const QString path = FilePath();
+    {
+        QFile file(path);
+        FUZZ_CHECK(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+    }
+    IniFile ini(path);
+    FUZZ_CHECK(ini.Load());
+    FUZZ_CHECK(ini.Serialize() == bytes);
+
+    const std::vector<Key> keys = KeysOf(bytes);
+    std::vector<QByteArray> before;
+    for (const auto& [section, key] : keys)
+        before.push_back(ini.ReadRaw(section, key));
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (before[i].isNull() || !CarriedByGbk(before[i]))
+            continue;
+        ini.WriteString(keys[i].first, keys[i].second, ini.ReadString(keys[i].first, keys[i].second, QString()));
+        FUZZ_CHECK(ini.ReadRaw(keys[i].first, keys[i].second) == before[i]);
+    }
+    ini.WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), FromGbk(bytes.left(40)));
+    const QByteArray written = ini.ReadRaw(QStringLiteral("Fuzz"), QStringLiteral("Key"));
+    FUZZ_CHECK(ini.Save());
+
+    IniFile again(path);
+    FUZZ_CHECK(again.Load());
+    FUZZ_CHECK(again.Serialize() == ini.Serialize());
+    FUZZ_CHECK(again.ReadRaw(QStringLiteral("Fuzz"), QStringLiteral("Key")) == written);
+    for (size_t i = 0; i < keys.size(); ++i)
+        FUZZ_CHECK(again.ReadRaw(keys[i].first, keys[i].second) == ini.ReadRaw(keys[i].first, keys[i].second));
+    return 0;
+}
