@@ -63,8 +63,8 @@ struct Stage {
     std::unique_ptr<TFrmMain> window;
 };
 
-// Replies per second; with moving channels every reply changes the frequency and saves the list
-// (Config.ini replaced whole and flushed to disk).
+// Replies per second; with moving channels every reply changes the frequency and asks for a save
+// of the list, which this loop (it never waits for events) lets happen once a second.
 void BenchStatus(int records, int tiles, bool movingChannel)
 {
     Stage stage(records, tiles);
