@@ -1,5 +1,6 @@
 // The serial port against real pseudo-terminals: the test holds the master side as the far end of
 // the line, and a COM<n> link in a temporary executable directory names the slave side.
+#include "DebugLines.h"
 #include "data/DebugPrint.h"
 #include "data/PublicStruct.h"
 #include "protocol/Messages.h"
@@ -28,36 +29,6 @@ const QString LinkLogName = QStringLiteral(u"调试日志.Log");
 
 // The status poll for RXID 1, DevIdx 1.
 const QByteArray StatusPoll = QByteArray::fromHex("C80101C903010035");
-
-class DebugLines : public DebugSink
-{
-public:
-    DebugLines() { RegisterDebugSink(this); }
-    ~DebugLines() override { UnregisterDebugSink(this); }
-    bool DebugAccepting() const override { return true; }
-    void DebugLine(const QByteArray& gbkLine) override
-    {
-        QMutexLocker lock(&m_mutex);
-        m_lines.append(gbkLine);
-    }
-    QList<QByteArray> Lines() const
-    {
-        QMutexLocker lock(&m_mutex);
-        return m_lines;
-    }
-    QList<QByteArray> Containing(const QByteArray& part) const
-    {
-        QList<QByteArray> found;
-        for (const QByteArray& line : Lines())
-            if (line.contains(part))
-                found.append(line);
-        return found;
-    }
-
-private:
-    mutable QMutex m_mutex;
-    QList<QByteArray> m_lines;
-};
 
 // Stands in for the main window: records each MSG_SERIAL_DATA and optionally reads the port.
 class Receiver : public QObject

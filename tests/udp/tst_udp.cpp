@@ -1,5 +1,5 @@
 #include "NetNamespace.h"
-#include "data/DebugPrint.h"
+#include "DebugLines.h"
 #include "data/PublicStruct.h"
 #include "protocol/Messages.h"
 #include "transport/ClassCom.h"
@@ -14,7 +14,6 @@
 #include <QThread>
 #include <arpa/inet.h>
 #include <cstring>
-#include <mutex>
 #include <linux/capability.h>
 #include <netinet/in.h>
 #include <optional>
@@ -106,29 +105,6 @@ public:
             QString::fromLatin1(d->Source().localAddress), d->Source().localPort });
         return true;
     }
-};
-
-// DebugPrint's lines, as the debug window would get them.
-class DebugLines : public DebugSink
-{
-public:
-    DebugLines() { RegisterDebugSink(this); }
-    ~DebugLines() override { UnregisterDebugSink(this); }
-    bool DebugAccepting() const override { return true; }
-    void DebugLine(const QByteArray& gbkLine) override
-    {
-        const std::lock_guard lock(m_mutex);
-        m_lines << QString::fromLatin1(gbkLine);
-    }
-    QString Text()
-    {
-        const std::lock_guard lock(m_mutex);
-        return m_lines.join('\n');
-    }
-
-private:
-    std::mutex m_mutex;
-    QStringList m_lines;
 };
 
 std::optional<UDPServerException> ConstructionFailure(int port, const char* localAddress)
@@ -280,7 +256,7 @@ private slots:
             sendPaced(QByteArray::number(i));
         QCOMPARE(udp.PendingDatagrams(), MaxPendingDatagrams);
         QCOMPARE(udp.DroppedDatagrams(), uint64_t(extra));
-        QTRY_VERIFY_WITH_TIMEOUT(debug.Text().contains(QStringLiteral("%1 in all").arg(extra)), 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(!debug.Containing(QByteArray::number(extra) + " in all").isEmpty(), 5000);
 
         QTRY_COMPARE_WITH_TIMEOUT(window.received.size(), size_t(MaxPendingDatagrams), 5000);
         for (int i = 0; i < MaxPendingDatagrams; ++i)
