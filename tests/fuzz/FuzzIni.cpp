@@ -1,6 +1,7 @@
 // The INI parser: an unchanged file serialises byte for byte; every key read and written back
 // keeps its stored bytes (text that GBK can carry, a lone trailing lead byte included); a save
-// and a new load give the same file and the same values.
+// and a new load give the same file and the same values; a killed writer's temporary file is
+// removed and a save leaves none.
 #include "FuzzCheck.h"
 #include "data/IniFile.h"
 #include "lang/Gbk.h"
@@ -8,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTemporaryDir>
 #include <utility>
@@ -81,7 +83,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     ini.WriteString(QStringLiteral("Fuzz"), QStringLiteral("Key"), FromGbk(bytes.left(40)));
     const QByteArray written = ini.ReadRaw(QStringLiteral("Fuzz"), QStringLiteral("Key"));
+    // What a writer killed before its rename leaves is removed; a save leaves nothing behind.
+    {
+        QFile stale(QFileInfo(path).dir().filePath(QStringLiteral(".Config.ini.Killed")));
+        FUZZ_CHECK(stale.open(QIODevice::WriteOnly) && stale.write(bytes) == bytes.size());
+    }
+    FUZZ_CHECK(RemoveStaleTemporaryFiles(path) == 1);
     FUZZ_CHECK(ini.Save());
+    FUZZ_CHECK(QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden) == QStringList { "Config.ini" });
 
     IniFile again(path);
     FUZZ_CHECK(again.Load());
