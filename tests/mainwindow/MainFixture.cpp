@@ -287,7 +287,9 @@ int RowValue(TFrmMain& window, int index)
 SaveCounter::SaveCounter(const QString& directory)
     : m_fd(inotify_init1(IN_NONBLOCK))
 {
-    inotify_add_watch(m_fd, directory.toLocal8Bit().constData(), IN_MOVED_TO);
+    // The creations of the temporary files part the renames: the kernel merges identical events
+    // that wait unread, so renames alone could count as one.
+    inotify_add_watch(m_fd, directory.toLocal8Bit().constData(), IN_CREATE | IN_MOVED_TO);
 }
 
 SaveCounter::~SaveCounter()
@@ -302,7 +304,7 @@ int SaveCounter::Saves()
     while ((n = read(m_fd, buffer, sizeof buffer)) > 0) {
         for (char* p = buffer; p < buffer + n;) {
             const auto* event = reinterpret_cast<const inotify_event*>(p);
-            m_saves += event->len > 0 && QByteArray(event->name) == "Config.ini";
+            m_saves += (event->mask & IN_MOVED_TO) && event->len > 0 && QByteArray(event->name) == "Config.ini";
             p += sizeof(inotify_event) + event->len;
         }
     }
