@@ -36,6 +36,7 @@ namespace
 
 constexpr int ConnectSpacing = 200;
 const QColor ConnectedRowColour(255, 0, 0);
+const QColor LostRowColour(150, 150, 150);
 const QString DefaultTileName = QStringLiteral("QX-500");
 
 PublicStruct& Settings()
@@ -73,6 +74,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
 
     LoadDeviceList();
     Timer1->start();
+    CreateWatchTimer();
 }
 
 TFrmMain::~TFrmMain()
@@ -160,8 +162,12 @@ QTreeWidgetItem* TFrmMain::AppendDeviceRow(const TTMICListObj& record, const QSt
 
 void TFrmMain::lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const
 {
-    if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0)
+    if (IsLostRow(index)) {
+        option.palette.setColor(QPalette::Text, LostRowColour);
+        option.font.setItalic(true);
+    } else if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0) {
         option.palette.setColor(QPalette::Text, ConnectedRowColour);
+    }
 }
 
 void TFrmMain::LoadDeviceList()
@@ -211,12 +217,6 @@ void TFrmMain::ReportSaveResult(bool ok, const QString& what)
     AddMessage(QStringLiteral("Cannot save %1 to %2: %3").arg(what, path, reason));
 }
 
-void TFrmMain::AddMessage(const QString& line)
-{
-    lbMsg->addItem(line);
-    lbMsg->scrollToBottom();
-}
-
 void TFrmMain::SetStatusPanelText(int panel, const QString& text)
 {
     if (panel >= 0 && panel < StatusPanelCount)
@@ -262,6 +262,7 @@ void TFrmMain::tbDisConnectClick()
         record->ConnectDeadline = 0;
         record->Connected = false;
     }
+    ResetWatch();
     for (int i = 0; i < lbDevList->topLevelItemCount(); ++i)
         lbDevList->topLevelItem(i)->setData(ColIP, Qt::UserRole, 0);
     lbDevList->viewport()->update();
@@ -350,6 +351,7 @@ void TFrmMain::mnDelDeviceClick()
         lbDevList->setCurrentItem(lbDevList->topLevelItem(std::min(index, rows - 1)));
 
     m_devices.RemoveFirst(rxid, devIdx);
+    m_watch.Forget(rxid, devIdx);
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         CloseTile(tile);
     SaveDeviceList();
@@ -385,6 +387,7 @@ void TFrmMain::lbDevListDblClick()
         tile->SetFreq(record->Freq);
         tile->SetChannel(record->Channel);
     }
+    ApplyWatchLook(*tile);
     tile->show();
     m_tiles.push_back(std::move(tile));
     ResizeTileArea();
