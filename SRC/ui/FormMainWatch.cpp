@@ -107,7 +107,6 @@ void TFrmMain::ShowLost(int rxid, int devIdx, bool lost)
     if (QTreeWidgetItem* row = FindListItem(rxid, devIdx)) {
         row->setData(ColIP, LostRole, lost);
         row->setIcon(ColIP, lost ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
-        row->setToolTip(ColIP, lost ? LanguageText("连接丢失", "Lost connection") : QString());
     }
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         ApplyWatchLook(*tile);
