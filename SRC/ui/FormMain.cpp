@@ -175,6 +175,7 @@ void TFrmMain::LoadDeviceList()
     m_tiles.clear();
     m_tileSlots.fill(false);
     lbDevList->clear();
+    m_watch.Clear();
     const QString path = Settings().ConfigPath();
     const bool complete = ::LoadDeviceList(path, m_devices);
     for (const auto& record : m_devices)
