@@ -15,7 +15,6 @@
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
-#include <QStyleOptionViewItem>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -75,14 +74,6 @@ bool IsGrey(const QColor& c)
 bool IsRed(const QColor& c)
 {
     return c.red() > 180 && c.green() < 60 && c.blue() < 60;
-}
-
-QColor RowTextColour(TFrmMain& window, int row)
-{
-    QStyleOptionViewItem option;
-    option.palette = DevList(window)->palette();
-    window.lbDevListCustomDrawItem(DevList(window)->model()->index(row, 1), option);
-    return option.palette.color(QPalette::Text);
 }
 
 } // namespace
@@ -170,7 +161,7 @@ private slots:
         QVERIFY(window.Watch().IsLost(1, 1));
         QCOMPARE(show.Lines(lost), 1);
         QCOMPARE(Messages(window).size(), 1);
-        QCOMPARE(RowTextColour(window, 0), QColor(150, 150, 150));
+        QCOMPARE(DrawnTextColour(window, 0), QColor(150, 150, 150));
         QVERIFY(IsGrey(show.TilePixel(5, 11)));
 
         for (int i = 0; i < 2 * records; ++i)
@@ -185,7 +176,7 @@ private slots:
         show.Status(1, 1, 3, 50, 50, 20);
         QCOMPARE(show.Lines(QStringLiteral("连接已恢复[1:1]")), 1);
         QVERIFY(!window.Watch().IsLost(1, 1));
-        QVERIFY(RowTextColour(window, 0) != QColor(150, 150, 150));
+        QVERIFY(DrawnTextColour(window, 0) != QColor(150, 150, 150));
         QVERIFY(!IsGrey(show.TilePixel(5, 11)));
     }
 
