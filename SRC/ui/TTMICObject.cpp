@@ -302,7 +302,7 @@ void TTMICObject::SetLost(bool lost)
     lbLost->setVisible(lost);
     // A lost channel tells nothing of its RF or its battery: its alerts wait for its return.
     RfLossFrame->setVisible(m_rfLoss && !lost);
-    BatteryFlash->hide();
+    FlashBattery(true);
 }
 
 void TTMICObject::SetLostSeconds(int seconds)
@@ -328,12 +328,15 @@ void TTMICObject::SetLowBattery(bool low)
 {
     m_lowBattery = low;
     if (!low)
-        BatteryFlash->hide();
+        FlashBattery(true);
 }
 
+// On: the symbol in a red frame; off: neither, the tile's background shows through.
 void TTMICObject::FlashBattery(bool on)
 {
-    BatteryFlash->setVisible(on && m_lowBattery && !m_lost);
+    const bool flashing = m_lowBattery && !m_lost;
+    BatteryFlash->setVisible(flashing && on);
+    Image1->setVisible(!flashing || on);
 }
 
 void TTMICObject::SetRfLoss(bool loss)

@@ -44,8 +44,8 @@ public:
     void ApplyTileTexts();
 
     // The operator's watch. Lost: grey title bar, levels and battery, and the "lost m:ss" mark,
-    // which SetLostSeconds keeps up to date. Low battery: the battery symbol's frame flashes with
-    // each FlashBattery phase. RF loss: the RF level bars framed in red.
+    // which SetLostSeconds keeps up to date. Low battery: the battery symbol flashes, framed in
+    // red, with each FlashBattery phase. RF loss: the RF level bars framed in red.
     void SetLost(bool lost);
     void SetLostSeconds(int seconds);
     void SetLowBattery(bool low);
