@@ -3,6 +3,8 @@
 #include "AppVersion.h"
 #include "Pictures.h"
 #include "PublicFont.h"
+#include "data/PublicStruct.h"
+#include "ui/Discovery.h"
 #include "lang/Language.h"
 
 #include <QFontMetrics>
@@ -70,13 +72,24 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner)
     lbVersion->setObjectName(QStringLiteral("lbVersion"));
     lbVersion->setGeometry(150, 92, 310, 24);
 
+    // Which Config.ini is in use is not obvious once copies and installed builds coexist.
+    const QString folder = PublicStruct::Instance().SettingsFolder();
+    lbSettingsFolder = new QLabel(this);
+    lbSettingsFolder->setObjectName(QStringLiteral("lbSettingsFolder"));
+    lbSettingsFolder->setGeometry(150, 118, 310, 24);
+    const QString caption = LanguageText("设置文件夹：", "Settings folder: ");
+    lbSettingsFolder->setText(caption
+        + lbSettingsFolder->fontMetrics().elidedText(
+            folder, Qt::ElideMiddle, lbSettingsFolder->width() - lbSettingsFolder->fontMetrics().horizontalAdvance(caption)));
+    lbSettingsFolder->setToolTip(folder);
+
     Image3 = new QLabel(this);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(20, 152, 440, 128);
     Image3->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     for (QWidget* part : { static_cast<QWidget*>(Image1), static_cast<QWidget*>(lbName),
-             static_cast<QWidget*>(lbVersion), static_cast<QWidget*>(Image3) })
+             static_cast<QWidget*>(lbVersion), static_cast<QWidget*>(lbSettingsFolder), static_cast<QWidget*>(Image3) })
         part->installEventFilter(this);
 
     PrepareScrollText();
