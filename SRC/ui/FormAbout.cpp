@@ -73,15 +73,12 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner)
     lbVersion->setGeometry(150, 92, 310, 24);
 
     // Which Config.ini is in use is not obvious once copies and installed builds coexist.
-    const QString folder = PublicStruct::Instance().SettingsFolder();
     lbSettingsFolder = new QLabel(this);
     lbSettingsFolder->setObjectName(QStringLiteral("lbSettingsFolder"));
-    lbSettingsFolder->setGeometry(150, 118, 310, 24);
-    const QString caption = LanguageText("设置文件夹：", "Settings folder: ");
-    lbSettingsFolder->setText(caption
-        + lbSettingsFolder->fontMetrics().elidedText(
-            folder, Qt::ElideMiddle, lbSettingsFolder->width() - lbSettingsFolder->fontMetrics().horizontalAdvance(caption)));
-    lbSettingsFolder->setToolTip(folder);
+    lbSettingsFolder->setGeometry(150, 116, 310, 34);
+    lbSettingsFolder->setWordWrap(true);
+    lbSettingsFolder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ShowSettingsFolder();
 
     Image3 = new QLabel(this);
     Image3->setObjectName(QStringLiteral("Image3"));
@@ -100,6 +97,19 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner)
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TFrmAbout::Timer1Timer);
     Timer1->start();
+}
+
+// Two lines at most: the folder may break after any '/', and what is still too long loses its
+// middle. The tool tip holds the whole path.
+void TFrmAbout::ShowSettingsFolder()
+{
+    const QString folder = PublicStruct::Instance().SettingsFolder();
+    const QString caption = LanguageText("设置文件夹：", "Settings folder: ");
+    const QFontMetrics metrics = lbSettingsFolder->fontMetrics();
+    const int room = 2 * lbSettingsFolder->width() - metrics.horizontalAdvance(caption) - 4 * metrics.averageCharWidth();
+    QString shown = metrics.elidedText(folder, Qt::ElideMiddle, room);
+    lbSettingsFolder->setText(caption + shown.replace(QLatin1Char('/'), QStringLiteral("/\u200B")));
+    lbSettingsFolder->setToolTip(folder);
 }
 
 void TFrmAbout::PrepareScrollText()

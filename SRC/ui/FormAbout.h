@@ -25,6 +25,7 @@ protected:
 
 private:
     void FormClick();
+    void ShowSettingsFolder();
     void PrepareScrollText();
     void DrawScrollText();
 
