@@ -8,7 +8,8 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 QString WithSlash(QString folder)
 {

@@ -10,7 +10,8 @@
 #include <cstdlib>
 #include <vector>
 
-namespace {
+namespace
+{
 
 QString UsageText(const QCommandLineParser& parser, const QStringList& arguments)
 {
@@ -22,7 +23,8 @@ QString UsageText(const QCommandLineParser& parser, const QStringList& arguments
 
 StartOptions Failure(const QString& why, const QCommandLineParser& parser, const QStringList& arguments)
 {
-    return { StartOptions::Action::Error, {}, QStringLiteral("tessaro: %1\n\n").arg(why) + UsageText(parser, arguments) };
+    return { StartOptions::Action::Error, {},
+        QStringLiteral("tessaro: %1\n\n").arg(why) + UsageText(parser, arguments) };
 }
 
 // A toolkit message kept while the application object is built.
@@ -69,8 +71,8 @@ StartOptions ParseStartOptions(const QStringList& arguments)
     if (!parser.parse(arguments))
         return Failure(parser.errorText(), parser, arguments);
     if (!parser.positionalArguments().isEmpty())
-        return Failure(QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()), parser,
-            arguments);
+        return Failure(
+            QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().first()), parser, arguments);
     if (parser.isSet(help))
         return { StartOptions::Action::Help, {}, UsageText(parser, arguments) };
     if (parser.isSet(version))

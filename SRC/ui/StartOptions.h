@@ -13,7 +13,7 @@ struct StartOptions {
     enum class Action { Run, Help, Version, Error };
     Action action = Action::Run;
     QString configDir; // absolute, ending with '/'; empty: the settings folder rule decides
-    QString output;    // what Help, Version and Error print
+    QString output; // what Help, Version and Error print
 };
 
 // Parses the arguments (the program's name first); nothing is created or opened.

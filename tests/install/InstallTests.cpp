@@ -19,12 +19,17 @@
 #include <sys/mount.h>
 #include <unistd.h>
 
-namespace {
+namespace
+{
 
 // Sets an environment variable for one scope.
-class EnvValue {
+class EnvValue
+{
 public:
-    EnvValue(const char* name, const QString& value) : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+    EnvValue(const char* name, const QString& value)
+        : m_name(name)
+        , m_old(qgetenv(name))
+        , m_had(qEnvironmentVariableIsSet(name))
     {
         qputenv(name, value.toLocal8Bit());
     }
@@ -89,7 +94,8 @@ Outcome RunProgram(const QStringList& arguments, const QString& home, const QStr
 
 } // namespace
 
-class InstallTests : public QObject {
+class InstallTests : public QObject
+{
     Q_OBJECT
 
 private slots:

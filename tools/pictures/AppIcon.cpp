@@ -2,7 +2,8 @@
 // written to res/icons/ (installed into the hicolor icon theme, not compiled in).
 #include "Drawing.h"
 
-namespace {
+namespace
+{
 
 void DrawAppIcon(QPainter& p, const QSizeF& size)
 {
