@@ -22,25 +22,6 @@
 namespace
 {
 
-// Sets an environment variable for one scope.
-class EnvValue
-{
-public:
-    EnvValue(const char* name, const QString& value)
-        : m_name(name)
-        , m_old(qgetenv(name))
-        , m_had(qEnvironmentVariableIsSet(name))
-    {
-        qputenv(name, value.toLocal8Bit());
-    }
-    ~EnvValue() { m_had ? qputenv(m_name, m_old) : qunsetenv(m_name); }
-
-private:
-    const char* m_name;
-    QByteArray m_old;
-    bool m_had;
-};
-
 // Makes a folder read-only for this process: permission bits stop a user, root needs a read-only
 // bind mount, made in a private mount namespace. Empty on success, else why not.
 QString MakeReadOnly(const QString& folder)
@@ -65,8 +46,7 @@ void MakeWritable(const QString& folder)
 
 bool Touch(const QString& path)
 {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly);
+    return QFile(path).open(QIODevice::WriteOnly);
 }
 
 struct Outcome {
@@ -98,21 +78,27 @@ class InstallTests : public QObject
 {
     Q_OBJECT
 
+    const QByteArray m_home = qgetenv("HOME"), m_configHome = qgetenv("XDG_CONFIG_HOME");
+
 private slots:
+    void cleanup()
+    {
+        qputenv("HOME", m_home);
+        qputenv("XDG_CONFIG_HOME", m_configHome);
+    }
+
     void settingsFolderRule()
     {
         QTemporaryDir exe, home;
         const QString exeDir = exe.path() + '/';
-        const EnvValue homeValue("HOME", home.path());
-        const EnvValue xdgValue("XDG_CONFIG_HOME", home.path() + "/xdg");
+        qputenv("HOME", QFile::encodeName(home.path()));
+        qputenv("XDG_CONFIG_HOME", "relative/config"); // not absolute: ignored
+        QCOMPARE(ChooseSettingsFolder(exeDir), home.path() + "/.config/tessaro/");
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path() + "/xdg"));
         const QString xdg = home.path() + "/xdg/tessaro/";
 
         // A build folder holds nothing of the operator's: a rebuild must not take the settings.
         QCOMPARE(ChooseSettingsFolder(exeDir), xdg);
-        {
-            const EnvValue relative("XDG_CONFIG_HOME", "relative/config");
-            QCOMPARE(ChooseSettingsFolder(exeDir), home.path() + "/.config/tessaro/");
-        }
         QVERIFY(Touch(exeDir + PortableMarkerName));
         QCOMPARE(ChooseSettingsFolder(exeDir), exeDir);
         QVERIFY(QFile::remove(exeDir + PortableMarkerName));
