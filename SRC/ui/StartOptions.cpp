@@ -2,10 +2,12 @@
 
 #include "data/SettingsFolder.h"
 #include "ui/AppVersion.h"
+#include "ui/Pictures.h"
 #include "ui/Startup.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>
+#include <QIcon>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -50,6 +52,14 @@ void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         std::_Exit(UsageExitCode);
     }
     HeldMessages().push_back({ type, context.file, context.function, context.category, context.line, text });
+}
+
+QIcon ApplicationIcon()
+{
+    QIcon icon;
+    for (const char* size : { "32", "256" })
+        icon.addPixmap(LoadPixmap(QStringLiteral(":/icons/tessaro-%1.png").arg(QLatin1String(size))));
+    return icon;
 }
 
 } // namespace
@@ -114,5 +124,9 @@ std::unique_ptr<TessaroApplication> StartApplication(int& argc, char** argv)
         qt_message_output(m.type, context, m.text);
     }
     HeldMessages().clear();
+    // The desktop entry's name lets the desktop match the window to the menu entry and its icon;
+    // desktops that take the icon from the window get it too.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tessaro"));
+    QApplication::setWindowIcon(ApplicationIcon());
     return app;
 }

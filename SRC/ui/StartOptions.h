@@ -26,6 +26,7 @@ int PrintStartOptions(const StartOptions& options);
 // The application object. Where the toolkit finds no display it would abort with its own long
 // story; instead one line says so and how to run the program, and the process ends with
 // UsageExitCode. The toolkit's messages from that time are passed on when the start succeeds.
+// The application gets the desktop entry's name and the window icon.
 std::unique_ptr<TessaroApplication> StartApplication(int& argc, char** argv);
 
 // The one line said when no display was found, naming what DISPLAY held.

@@ -90,7 +90,5 @@ int RunTessaro(int argc, char** argv)
     const std::unique_ptr<TessaroApplication> app = StartApplication(argc, argv);
     CreateProcessObjects(options.configDir);
     QApplication::setApplicationName(ApplicationTitle);
-    // The desktop entry's name, so that the desktop shows its icon for the window.
-    QGuiApplication::setDesktopFileName(QStringLiteral("tessaro"));
     return RunMainWindow();
 }
