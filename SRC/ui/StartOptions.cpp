@@ -71,8 +71,8 @@ StartOptions ParseStartOptions(const QStringList& arguments)
         QStringLiteral("Tessaro manages wireless-microphone receivers on the LAN or an RS-485 line.\n"
                        "Config.ini and the logs live beside the executable when that folder is\n"
                        "writable and holds a Config.ini or an entry named \"portable\", else in\n"
-                       "$XDG_CONFIG_HOME/tessaro\n"
-                       "(~/.config/tessaro); the about window shows the folder in use."));
+                       "$XDG_CONFIG_HOME/tessaro (~/.config/tessaro); the about window shows the\n"
+                       "folder in use."));
     const QCommandLineOption help({ QStringLiteral("h"), QStringLiteral("help") }, QStringLiteral("Shows this help."));
     const QCommandLineOption version(
         { QStringLiteral("v"), QStringLiteral("version") }, QStringLiteral("Prints the version and exits."));
