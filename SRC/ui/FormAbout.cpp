@@ -4,8 +4,8 @@
 #include "Pictures.h"
 #include "PublicFont.h"
 #include "data/PublicStruct.h"
-#include "ui/Discovery.h"
 #include "lang/Language.h"
+#include "ui/Discovery.h"
 
 #include <QFontMetrics>
 #include <QLabel>
