@@ -1,6 +1,7 @@
 #include "data/PublicStruct.h"
 
 #include "data/IniFile.h"
+#include "data/SettingsFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,8 +19,9 @@ std::unique_ptr<PublicStruct>& Installed()
 }
 } // namespace
 
-PublicStruct::PublicStruct(QString exeDir)
-    : ExeDir(std::move(exeDir))
+PublicStruct::PublicStruct(QString settingsFolder)
+    : ExeDir(ExecutableDirectory())
+    , m_settingsFolder(std::move(settingsFolder))
 {
     IniFile file(ConfigPath());
     file.Load();
@@ -31,6 +33,8 @@ PublicStruct::PublicStruct(QString exeDir)
     FontName = file.ReadString(section, QStringLiteral("FontName"), QStringLiteral("Arial"));
     FontCharset = static_cast<uint8_t>(file.ReadInt(section, QStringLiteral("FontCharset"), 0) & 0xFF);
     FontSize = file.ReadInt(section, QStringLiteral("FontSize"), 10);
+    AlertLowBattery = file.ReadInt(section, QStringLiteral("AlertLowBattery"), 1) != 0;
+    AlertRFLoss = file.ReadInt(section, QStringLiteral("AlertRFLoss"), 1) != 0;
     // Every start is in English, whatever the language menu stored last time.
     LanguageIndex = 1;
     ScanBusy = false;
@@ -62,7 +66,7 @@ QString PublicStruct::ExecutableDirectory()
 PublicStruct& PublicStruct::Instance()
 {
     if (!Installed())
-        Install(std::make_unique<PublicStruct>(ExecutableDirectory()));
+        Install(std::make_unique<PublicStruct>(ChooseSettingsFolder(ExecutableDirectory())));
     return *Installed();
 }
 

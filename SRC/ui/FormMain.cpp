@@ -38,6 +38,7 @@ namespace
 constexpr int ConnectSpacing = 200;
 constexpr int LongestSaveDelay = 1000; // ms a requested save of the device list may wait
 const QColor ConnectedRowColour(255, 0, 0);
+const QColor LostRowColour(150, 150, 150);
 const QString DefaultTileName = QStringLiteral("QX-500");
 
 PublicStruct& Settings()
@@ -77,6 +78,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
     RemoveStaleTemporaryFiles(ps.ConfigPath());
     LoadDeviceList();
     Timer1->start();
+    CreateWatchTimer();
 }
 
 TFrmMain::~TFrmMain()
@@ -165,8 +167,12 @@ QTreeWidgetItem* TFrmMain::AppendDeviceRow(const TTMICListObj& record, const QSt
 
 void TFrmMain::lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const
 {
-    if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0)
+    if (IsLostRow(index)) {
+        option.palette.setColor(QPalette::Text, LostRowColour);
+        option.font.setItalic(true);
+    } else if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0) {
         option.palette.setColor(QPalette::Text, ConnectedRowColour);
+    }
 }
 
 void TFrmMain::LoadDeviceList()
@@ -175,6 +181,7 @@ void TFrmMain::LoadDeviceList()
     m_tiles.clear();
     m_tileSlots.fill(false);
     lbDevList->clear();
+    m_watch.Clear();
     const QString path = Settings().ConfigPath();
     const bool complete = ::LoadDeviceList(path, m_devices);
     for (const auto& record : m_devices)
@@ -223,12 +230,6 @@ void TFrmMain::ReportSaveResult(bool ok, const QString& what)
     AddMessage(QStringLiteral("Cannot save %1 to %2: %3").arg(what, path, reason));
 }
 
-void TFrmMain::AddMessage(const QString& line)
-{
-    lbMsg->addItem(line);
-    lbMsg->scrollToBottom();
-}
-
 void TFrmMain::SetStatusPanelText(int panel, const QString& text)
 {
     if (panel >= 0 && panel < StatusPanelCount)
@@ -274,6 +275,7 @@ void TFrmMain::tbDisConnectClick()
         record->ConnectDeadline = 0;
         record->Connected = false;
     }
+    ResetWatch();
     for (int i = 0; i < lbDevList->topLevelItemCount(); ++i)
         lbDevList->topLevelItem(i)->setData(ColIP, Qt::UserRole, 0);
     lbDevList->viewport()->update();
@@ -362,6 +364,7 @@ void TFrmMain::mnDelDeviceClick()
         lbDevList->setCurrentItem(lbDevList->topLevelItem(std::min(index, rows - 1)));
 
     m_devices.RemoveFirst(rxid, devIdx);
+    m_watch.Forget(rxid, devIdx);
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         CloseTile(tile);
     SaveDeviceList();
@@ -397,6 +400,7 @@ void TFrmMain::lbDevListDblClick()
         tile->SetFreq(record->Freq);
         tile->SetChannel(record->Channel);
     }
+    ApplyWatchLook(*tile);
     tile->show();
     m_tiles.push_back(std::move(tile));
     ResizeTileArea();

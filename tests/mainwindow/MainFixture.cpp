@@ -11,6 +11,7 @@
 #include <QEventLoop>
 #include <QFile>
 #include <QListWidget>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QTreeWidget>
 #include <arpa/inet.h>
@@ -263,6 +264,14 @@ QTreeWidget* DevList(TFrmMain& window)
 QTreeWidgetItem* Row(TFrmMain& window, int index)
 {
     return DevList(window)->topLevelItem(index);
+}
+
+QColor DrawnTextColour(TFrmMain& window, int row)
+{
+    QStyleOptionViewItem option;
+    option.palette = DevList(window)->palette();
+    window.lbDevListCustomDrawItem(DevList(window)->model()->index(row, 2), option);
+    return option.palette.color(QPalette::Text);
 }
 
 QStringList Messages(TFrmMain& window)
