@@ -230,6 +230,22 @@ bool ParseRxidList(const QString& text, std::set<int>& out, QString* error)
     return true;
 }
 
+// "rxid:devidx" items, comma-separated.
+bool ParseChannelList(const QString& text, std::set<std::pair<int, int>>& out, QString* error)
+{
+    for (const QString& item : text.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList parts = item.trimmed().split(u':');
+        int rxid = 0;
+        int devIdx = 0;
+        if (parts.size() != 2 || !ParseInt(parts[0], 0, MaxRxid, &rxid) || !ParseInt(parts[1], 1, 255, &devIdx)) {
+            *error = QStringLiteral("--no-set-ack %1: a comma-separated list of RXID:DevIdx expected").arg(text);
+            return false;
+        }
+        out.emplace(rxid, devIdx);
+    }
+    return true;
+}
+
 } // namespace
 
 QString Ipv4Text(uint32_t hostOrder)
@@ -355,11 +371,14 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption garbage("garbage", "Share of replies preceded by noise bytes.", "share");
     const QCommandLineOption silent("silent", "No receiver answers.");
     const QCommandLineOption silentRx("silent-rx", "These receivers (comma-separated RXIDs) do not answer.", "rxids");
+    const QCommandLineOption noSetAck("no-set-ack",
+        "These channels (comma-separated RXID:DevIdx) ignore set channel: no change, no acknowledgement.",
+        "channels");
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
     parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
         baud, busGap, seed, scanInterval, busyShare, syncDelay, syncFail, battery, drop, delay, jitter, badCrc, badLen,
-        garbage, silent, silentRx, hexlog, debugWindow });
+        garbage, silent, silentRx, noSetAck, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {
@@ -435,7 +454,8 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
         && intOption(delay, 0, 600000, &faults.DelayMs) && intOption(jitter, 0, 600000, &faults.JitterMs)
         && shareOption(badCrc, &faults.BadCrcShare) && shareOption(badLen, &faults.BadLenShare)
         && shareOption(garbage, &faults.GarbageShare)
-        && (!parser.isSet(silentRx) || ParseRxidList(parser.value(silentRx), faults.SilentRxids, &why));
+        && (!parser.isSet(silentRx) || ParseRxidList(parser.value(silentRx), faults.SilentRxids, &why))
+        && (!parser.isSet(noSetAck) || ParseChannelList(parser.value(noSetAck), faults.NoSetAck, &why));
     if (!ok)
         return fail(why);
     options.Seed = static_cast<uint32_t>(seedValue);

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <set>
+#include <utility>
 #include <vector>
 
 struct ReceiverSetup {
@@ -35,6 +36,7 @@ struct FaultOptions {
     int JitterMs = 0;
     bool SilentAll = false;
     std::set<int> SilentRxids;
+    std::set<std::pair<int, int>> NoSetAck; // (RXID, DevIdx) that ignore CMD_SET_CHANNEL
 };
 
 struct SimOptions {

@@ -280,6 +280,10 @@ void Simulator::Handle(int unit, const uint8_t* frame, const Route& route, int b
         u.ScanTimer.stop();
         break;
     case CMD_SET_CHANNEL:
+        if (m_faults.IgnoresSetChannel(r.Rxid(), devIdx)) {
+            Log(QStringLiteral("IGNORED rxid=%1 devidx=%2 set channel (--no-set-ack)").arg(r.Rxid()).arg(devIdx));
+            break;
+        }
         // Outside the band nothing changes and nothing is acknowledged: the requester's time-out tells.
         if (r.SetChannel(devIdx, payload[0]))
             Reply(unit, devIdx, CMD_SET_CHANNEL_ACK, { payload[0] }, route);
