@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
@@ -25,6 +26,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <RxSim.h>
+#include <algorithm>
 
 using namespace fixture;
 
@@ -320,6 +322,71 @@ private slots:
         QCOMPARE(ring.PageCount(), 60);
         QCOMPARE(ring.PageStart(60), 35999 - 600);
         QCOMPARE(ring.DropoutCount(), dropouts);
+    }
+
+    // A scan of a simulated band shows its busy channels (and the receiver's own) as peaks at their
+    // frequencies, with the sweep sending more points than a scan keeps; a short history record
+    // holds samples at about 10 per second.
+    void againstTheSimulator()
+    {
+        testsupport::RxSim sim;
+        QVERIFY2(sim.Start({ "--rx", "rxid=1,ip=127.0.0.2,channels=2,busy=30/55/80", "--scan-points", "1100",
+                     "--scan-interval", "2" }),
+            qPrintable(sim.Error()));
+        const testsupport::RxSimReceiver& rx = sim.Receivers()[0];
+        QCOMPARE(rx.Busy, QList<int>({ 30, 55, 80 }));
+        StoredRecord stored;
+        stored.ip = rx.Ip;
+        stored.rxid = rx.Rxid;
+        ExeDir dir({ stored });
+        MessageBoxes boxes;
+        auto window = MakeWindow(LocalUdpPort, false);
+        window->tbConnectClick();
+        QTRY_VERIFY_WITH_TIMEOUT(window->Devices().At(0)->Connected, 5000);
+
+        TFrmScanRF scan(window.get(), window->Devices());
+        scan.show();
+        CheckRow(scan.lbDevList, 0);
+        scan.btStart->click();
+        QTRY_VERIFY_WITH_TIMEOUT(!PublicStruct::Instance().ScanBusy, 30000);
+        QCOMPARE(scan.Points().PointCount, 1024);
+        QCOMPARE(scan.Scan().IgnoredPoints(), 76);
+
+        // The highest red pixel in each channel's column: the peaks stand above 25 dB, the
+        // channels two or more away from any peak stay below 10 dB.
+        TGraphDraw& chart = *scan.GraphDraw1;
+        const QImage shown = scan.grab().toImage();
+        auto topOfCurve = [&](int channel) {
+            const int x = chart.PointPosition(640.0 + channel * 0.25, 0).x();
+            for (int y = 20; y < chart.height() - 25; ++y)
+                if ((shown.pixel(chart.mapTo(&scan, QPoint(x, y))) & 0xFFFFFF) == Red)
+                    return chart.height() - 25 - y;
+            return -1;
+        };
+        const QList<int> peaks = { 3, 10, 30, 55, 80 }; // own channels 3 and 10, then the busy ones
+        const int high = chart.height() - 25 - chart.PointPosition(640, 25).y();
+        const int low = chart.height() - 25 - chart.PointPosition(640, 10).y();
+        for (int channel = 1; channel < 99; ++channel) {
+            const bool peak = peaks.contains(channel);
+            const bool nearPeak = std::any_of(peaks.begin(), peaks.end(), [&](int p) { return std::abs(p - channel) < 2; });
+            if (peak)
+                QVERIFY2(topOfCurve(channel) > high, qPrintable(QString::number(channel)));
+            else if (!nearPeak)
+                QVERIFY2(topOfCurve(channel) < low, qPrintable(QString::number(channel)));
+        }
+
+        TFrmRFHistory history(window.get(), window->Devices());
+        history.show();
+        CheckRow(history.lbDevList, 0);
+        QElapsedTimer clock;
+        clock.start();
+        history.btStart->click();
+        QTest::qWait(3000);
+        history.btStop->click();
+        const double expected = clock.elapsed() / 100.0;
+        const int samples = history.Record().SampleCount();
+        QVERIFY2(samples >= expected * 0.5 && samples <= expected + 2,
+            qPrintable(QStringLiteral("%1 samples in %2 ms").arg(samples).arg(clock.elapsed())));
     }
 
     void commandsOpenTheWindows()
