@@ -5,6 +5,12 @@
 #include <algorithm>
 #include <cstddef>
 
+ScanView ViewOf(const ScanPoints& points)
+{
+    const auto n = static_cast<size_t>(std::clamp(points.PointCount, 0, ScanPoints::Capacity));
+    return { std::span<const int32_t>(points.Channels.data(), n), std::span<const int32_t>(points.Levels.data(), n) };
+}
+
 QString ThresholdItemText(int index)
 {
     return QString::number(5 * (index + 1));

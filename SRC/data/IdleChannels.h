@@ -1,6 +1,8 @@
 #pragma once
 // Which channels of a band no scan found busy. The windows that assign idle frequencies list
 // what this returns; the coordination below picks from it.
+#include "data/RfRecords.h"
+
 #include <QString>
 #include <cstdint>
 #include <span>
@@ -12,6 +14,9 @@ struct ScanView {
     std::span<const int32_t> Channels;
     std::span<const int32_t> Levels; // as many as Channels
 };
+
+// The points a scan block holds.
+ScanView ViewOf(const ScanPoints& points);
 
 struct BandOfChannels {
     double StartFreq = 640.0;

@@ -14,6 +14,8 @@
 #include "ui/FormDevProperty.h"
 #include "ui/rf/FormRFHistory.h"
 #include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormMulitSet.h"
+#include "ui/rf/FormSingleSet.h"
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
@@ -312,9 +314,17 @@ void TFrmMain::tbScanRFClick()
     scan.exec();
 }
 
-// The single setup and compatibility windows open from these handlers.
-void TFrmMain::tbSingleSetClick() { }
-void TFrmMain::tbCompSetupClick() { }
+void TFrmMain::tbSingleSetClick()
+{
+    TFrmSingleSet single(this, m_devices);
+    single.exec();
+}
+
+void TFrmMain::tbCompSetupClick()
+{
+    TFrmMulitSet compatibility(this, m_devices);
+    compatibility.exec();
+}
 
 void TFrmMain::mnSetClick()
 {
