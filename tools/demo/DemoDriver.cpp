@@ -8,14 +8,18 @@
 #include "lang/Language.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
+#include "ui/FormMessage.h"
 #include "ui/FormSet.h"
 #include "ui/Startup.h"
 #include "ui/TTMICObject.h"
 #include "ui/rf/FormRFHistory.h"
+#include "ui/rf/FormMulitSet.h"
 #include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormSetMuiltFreq.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QListWidget>
@@ -37,6 +41,8 @@ constexpr int ModalWaitMs = 5000;
 constexpr int SyncWaitMs = 10000;
 constexpr int RecordMs = 4000;
 constexpr int ScanWaitMs = 20000;
+constexpr int SequenceWaitMs = 60000; // ten scans one after another
+constexpr int AssignWaitMs = 60000; // up to twelve set exchanges of 2.4 s
 
 class DemoFailure : public std::runtime_error
 {
@@ -86,6 +92,7 @@ public:
         ShowAbout();
         RecordRfHistory();
         ScanBand();
+        CompatibilitySetup();
     }
 
     // What the window showed when something went wrong, for the failure message.
@@ -261,6 +268,70 @@ private:
         if (points <= 0)
             throw DemoFailure("the band scan did not finish");
         Say(QStringLiteral("scan: %1 points").arg(points));
+    }
+
+    // Every channel checked: the first ten are scanned one after another and drawn together;
+    // Assign all at the three-transmitter level proposes a frequency for all twelve and sets them.
+    void CompatibilitySetup()
+    {
+        int scans = -1;
+        int confirmed = -1;
+        WhenModal("TFrmMulitSet", ModalWaitMs, [&](QWidget* modal) {
+            auto* multi = static_cast<TFrmMulitSet*>(modal);
+            for (int i = 0; i < multi->lbDevList->topLevelItemCount(); ++i)
+                multi->lbDevList->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            bool finished = false;
+            WhenModal("TFrmMessage", SequenceWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            multi->btStart->click();
+            WaitUntil([&] { return finished; }, SequenceWaitMs + 1000);
+            scans = multi->CompleteScans();
+            QCoreApplication::processEvents();
+            Shoot(multi, "compatibility-scans");
+            WhenModal("TFrmSetMuiltFreq", ModalWaitMs, [&](QWidget* assign) {
+                confirmed = AssignAll(*static_cast<TFrmSetMuiltFreq*>(assign));
+            });
+            multi->btSetFreq->click();
+            if (multi->isVisible())
+                multi->close();
+        });
+        Action("tbCompSetup")->trigger();
+        if (scans <= 0)
+            throw DemoFailure("the compatibility setup scanned no band");
+        if (confirmed <= 0)
+            throw DemoFailure("Assign all set no device");
+        Say(QStringLiteral("compatibility setup: %1 scans, %2 devices set").arg(scans).arg(confirmed));
+        WaitUntil([] { return false; }, 100 * m_rows->topLevelItemCount() + 1500); // the next status polls
+        Shoot(&m_window, "main-window-assigned");
+    }
+
+    // Shoots the proposal when the confirmation is asked, confirms, shoots the report; the
+    // number of devices confirmed.
+    int AssignAll(TFrmSetMuiltFreq& assign)
+    {
+        assign.cbIntermod->setCurrentIndex(static_cast<int>(coordination::Level::ThreeTransmitter));
+        emit assign.cbIntermod->activated(assign.cbIntermod->currentIndex());
+        bool reported = false;
+        WhenModal("TFrmMessage", ModalWaitMs, [&](QWidget* question) {
+            Shoot(&assign, "assign-proposal");
+            WhenModal("TFrmMessage", AssignWaitMs, [&](QWidget* report) {
+                Shoot(report, "assign-report");
+                reported = true;
+                report->close();
+            });
+            static_cast<TFrmMessage*>(question)->btSureClick();
+        });
+        assign.btAssignAll->click();
+        WaitUntil([&] { return reported; }, AssignWaitMs + 1000);
+        QCoreApplication::processEvents();
+        Shoot(&assign, "assign-result");
+        int confirmed = 0;
+        for (int i = 0; i < assign.lbDevList->topLevelItemCount(); ++i)
+            confirmed += assign.lbDevList->topLevelItem(i)->text(TFrmSetMuiltFreq::ColResult) == BuiltinText(69);
+        assign.close();
+        return confirmed;
     }
 
     QAction* Action(const char* name) const

@@ -19,6 +19,7 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+#include <numeric>
 
 TFrmSetMuiltFreq* FrmSetMuiltFreq = nullptr;
 
@@ -95,7 +96,8 @@ void TFrmSetMuiltFreq::CreateControls()
     const int widths[ColumnCount] = { 80, 60, 100, 180, 70, 110, 100 };
     for (int c = 0; c < ColumnCount; ++c)
         lbDevList->header()->resizeSection(c, widths[c]);
-    lbDevList->setFixedWidth(430);
+    // Wide enough for the proposal beside the device, without scrolling.
+    lbDevList->setFixedWidth(std::accumulate(std::begin(widths), std::end(widths), 6));
 
     lbIntermod = NewLabel(this, "lbIntermod", LanguageText("互调:", "Intermodulation:"));
     cbIntermod = Named(new QComboBox(this), "cbIntermod");
@@ -147,7 +149,8 @@ void TFrmSetMuiltFreq::CreateControls()
     fields->addWidget(lbDevList);
     fields->addLayout(right, 1);
     ArrangeFieldsAndButtons(*this, fields, { btAssignAll, btSet, btCancel });
-    setFixedSize(767, 614);
+    // Wider than the plain window by the proposal columns and the coordination settings.
+    setFixedSize(1110, 614);
 }
 
 void TFrmSetMuiltFreq::CopyCheckedRows(const QTreeWidget& source)
