@@ -102,6 +102,7 @@ class TestIdleFreq : public QObject
 private slots:
     void cleanup()
     {
+        PublicStruct::Instance().LanguageIndex = 1;
         QVERIFY(!FrmSetFreq && !FrmSetMuiltFreq);
         QVERIFY(!PublicStruct::Instance().ScanBusy);
     }
@@ -203,6 +204,9 @@ private slots:
         QVERIFY(shown.contains("641.000Mhz") && shown.contains("642.000Mhz") && shown.contains("650.500Mhz"));
         QCOMPARE(multi.lbHidden->text(), QStringLiteral("7 channels hidden: 6 too close, 1 on intermodulation products"));
         QVERIFY(bench.dir.ConfigText().contains("[Coordination]\r\nLevel=2\r\n"));
+        PublicStruct::Instance().LanguageIndex = 0;
+        emit multi.cbMaxRF->activated(1);
+        QCOMPARE(multi.lbHidden->text(), QStringLiteral("已隐藏 7 个通道: 6 个间隔过近, 1 个位于互调产物上"));
     }
 
     // Assign all proposes, asks, sets one device after another and reports each outcome: Lead

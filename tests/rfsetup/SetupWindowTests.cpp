@@ -224,12 +224,15 @@ private slots:
         QCOMPARE(multi->GraphDraw1->GraphCount(), 10);
         QVERIFY(multi->lbDev[9]->isVisible());
         b.Point(10, 3, 50); // after the sequence
+        b.End(10); // repeated
         QCOMPARE(multi->Scan(9).Points.PointCount, 0);
+        QCOMPARE(multi->CompleteScans(), 10);
         int listed = -1;
         WhenModal<TFrmSetMuiltFreq>([&](TFrmSetMuiltFreq& set) { listed = set.lbDevList->topLevelItemCount(); set.reject(); });
         multi->btSetFreqClick();
         QCOMPARE(listed, 12);
 
+        QCOMPARE(b.Received().size(), 10); // one start per scan
         multi->btStart->click();
         b.End(1);
         b.Point(2, 5, 50);
@@ -239,7 +242,9 @@ private slots:
         QCOMPARE(multi->Scan(1).Points.PointCount, 1);
         b.End(2);
         QTRY_COMPARE(b.boxes.calls.size(), size_t(2));
+        b.End(2);
         QCOMPARE(multi->CompleteScans(), 1);
+        QCOMPARE(b.Received(), (QStringList { "1:7", "2:7", "2:9" })); // nothing started after the end
         QVERIFY(multi->btSetFreq->isEnabled());
     }
 

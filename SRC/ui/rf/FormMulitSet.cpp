@@ -142,6 +142,7 @@ bool TFrmMulitSet::StartNextDevice()
     m_lastRow = row;
     ScanBlock& block = m_scans[static_cast<size_t>(m_scanIndex)];
     m_scan->StartRow(row, block.Points, false);
+    m_awaitingEnd = true;
     block.RXID = m_scan->DeviceRXID;
     block.DevIdx = m_scan->DeviceDevIdx;
     lbDev[static_cast<size_t>(m_scanIndex)]->setText(QStringLiteral("%1:%2").arg(block.RXID).arg(block.DevIdx));
@@ -179,9 +180,10 @@ void TFrmMulitSet::Redraw()
     chart.DoPaint();
 }
 
+// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing.
 void TFrmMulitSet::OnScanEnd(int rxid, int command)
 {
-    if (!m_scan->IsScanEnd(rxid, command))
+    if (!m_awaitingEnd || !m_scan->IsScanEnd(rxid, command))
         return;
     if (!m_stopped) {
         m_completeScans = m_scanIndex + 1;
@@ -194,6 +196,7 @@ void TFrmMulitSet::OnScanEnd(int rxid, int command)
         }
     }
     // The sequence is over: a point that still comes belongs to no block.
+    m_awaitingEnd = false;
     m_scan->IgnoreFurtherPoints();
     m_scan->PostScanDone();
     btSetFreq->setEnabled(true);

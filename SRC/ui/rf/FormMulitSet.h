@@ -75,6 +75,7 @@ private:
     int m_scanIndex = 0;
     int m_lastRow = -1;
     bool m_stopped = false;
+    bool m_awaitingEnd = false; // a device was started and its end reply has not ended the sequence
     int m_completeScans = 0;
     double m_minFreq = 0.0;
     double m_maxFreq = 0.0;

@@ -221,6 +221,8 @@ std::vector<int> TFrmSetMuiltFreq::OtherCarriers(const TTMICListObj& device) con
 
 void TFrmSetMuiltFreq::BuildFor(const TTMICListObj& device)
 {
+    if (m_target != &device)
+        m_pendingChannel = -1; // a Set for the previous device is no longer awaited
     m_target = &device;
     lbRxID->setText(DeviceName(device));
     lbBand->setText(device.Band);
