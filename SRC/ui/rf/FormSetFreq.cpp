@@ -7,7 +7,6 @@
 
 #include <QComboBox>
 
-#include <QGridLayout>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -32,17 +31,8 @@ TFrmSetFreq::TFrmSetFreq(QWidget* owner, bool& done, ScanView points, const TTMI
     lbBand->setText(device.Band);
     connect(btSet, &QPushButton::clicked, this, &TFrmSetFreq::btSetClick);
 
-    auto* head = new QGridLayout;
-    head->addWidget(lbRxIDTitle, 0, 0);
-    head->addWidget(lbRxID, 0, 1);
-    head->addWidget(lbBandTitle, 0, 2);
-    head->addWidget(lbBand, 0, 3);
-    head->addWidget(Label1, 1, 0, 1, 2);
-    head->addWidget(cbMaxRF, 1, 2, 1, 2);
-    head->setColumnStretch(1, 1);
-    head->setColumnStretch(3, 1);
     auto* fields = new QVBoxLayout;
-    fields->addLayout(head);
+    fields->addLayout(NewHeadGrid());
     fields->addWidget(lvFreq, 1);
     ArrangeFieldsAndButtons(*this, fields, { btSet, btCancel });
     setFixedSize(497, 614);

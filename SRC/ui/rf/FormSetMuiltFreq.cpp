@@ -126,21 +126,13 @@ void TFrmSetMuiltFreq::CreateControls()
     connect(edSpacing, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edGuard, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
 
-    auto* head = new QGridLayout;
-    head->addWidget(lbRxIDTitle, 0, 0);
-    head->addWidget(lbRxID, 0, 1);
-    head->addWidget(lbBandTitle, 0, 2);
-    head->addWidget(lbBand, 0, 3);
-    head->addWidget(Label1, 1, 0, 1, 2);
-    head->addWidget(cbMaxRF, 1, 2, 1, 2);
+    QGridLayout* head = NewHeadGrid();
     head->addWidget(lbIntermod, 2, 0, 1, 2);
     head->addWidget(cbIntermod, 2, 2, 1, 2);
     head->addWidget(lbSpacing, 3, 0, 1, 2);
     head->addWidget(edSpacing, 3, 2, 1, 2);
     head->addWidget(lbGuard, 4, 0, 1, 2);
     head->addWidget(edGuard, 4, 2, 1, 2);
-    head->setColumnStretch(1, 1);
-    head->setColumnStretch(3, 1);
     auto* right = new QVBoxLayout;
     right->addLayout(head);
     right->addWidget(lvFreq, 1);

@@ -11,6 +11,7 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -50,6 +51,20 @@ TIdleFreqBase::TIdleFreqBase(QWidget* owner, bool& done, const char* name)
     connect(cbMaxRF, &QComboBox::activated, this, [this] { cbMaxRFClick(); });
     connect(btCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(Timer1, &QTimer::timeout, this, [this] { Timer1Timer(); });
+}
+
+QGridLayout* TIdleFreqBase::NewHeadGrid()
+{
+    auto* head = new QGridLayout;
+    head->addWidget(lbRxIDTitle, 0, 0);
+    head->addWidget(lbRxID, 0, 1);
+    head->addWidget(lbBandTitle, 0, 2);
+    head->addWidget(lbBand, 0, 3);
+    head->addWidget(Label1, 1, 0, 1, 2);
+    head->addWidget(cbMaxRF, 1, 2, 1, 2);
+    head->setColumnStretch(1, 1);
+    head->setColumnStretch(3, 1);
+    return head;
 }
 
 int TIdleFreqBase::Threshold() const

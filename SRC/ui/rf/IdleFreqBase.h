@@ -8,6 +8,7 @@
 #include <vector>
 
 class QComboBox;
+class QGridLayout;
 class QLabel;
 class QPushButton;
 class QTimer;
@@ -45,6 +46,8 @@ protected:
     // MSG_SCAN_DONE: the assignment was confirmed.
     virtual void OnAssignmentConfirmed() = 0;
 
+    // The device, band and threshold rows above the list; rows from 2 on are free.
+    QGridLayout* NewHeadGrid();
     void ShowIdleChannels(const std::vector<IdleChannel>& idle);
     // Waits, sends CMD_SET_CHANNEL with the channel number, waits, starts Timer1.
     void SendSetChannel(const TTMICListObj& device, int channel);
