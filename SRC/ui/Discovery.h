@@ -11,5 +11,8 @@ class QWidget;
 // active transport did not take the frame.
 bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8_t* payload, int len);
 
+// Why SendCommand did not send (its result 0 or below), for the user.
+QString SendFailureText(int result);
+
 // The current language's text of a message that the translation table has no row for.
 QString LanguageText(const char* chinese, const char* english);

@@ -6,6 +6,8 @@
 
 #include "data/PublicStruct.h"
 #include "protocol/Commands.h"
+#include "transport/ClassCom.h"
+#include "ui/Discovery.h"
 #include "ui/rf/FormRFHistory.h"
 #include "ui/rf/FormScanRF.h"
 #include "ui/rf/GraphDraw.h"
@@ -177,6 +179,21 @@ private slots:
         QCOMPARE(b.Received(), QStringList { "9:0" });
         QVERIFY(!PublicStruct::Instance().ScanBusy);
         QVERIFY(!FrmScanRF);
+    }
+
+    // A start that could not be sent says why and leaves the window idle, polling not paused.
+    void scanStartThatCannotBeSent()
+    {
+        Bench b;
+        TFrmScanRF scan(b.window.get(), b.window->Devices());
+        CheckRow(scan.lbDevList, 0);
+        PublicStruct::Instance().ConnectType = 1;
+        cnComm::Instance().Close();
+        scan.btStart->click();
+        QCOMPARE(b.boxes.calls.back().message, SendFailureText(0)); // "... the serial port is not open!"
+        PublicStruct::Instance().ConnectType = 0;
+        QVERIFY(!PublicStruct::Instance().ScanBusy);
+        QVERIFY(scan.btStart->isEnabled() && !scan.btStop->isEnabled());
     }
 
     void maxHoldAndExports()

@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -16,11 +17,60 @@ constexpr int BottomMargin = 25; // H - 25: the X axis
 // Values a pixel offset can take without overflowing the painter's integer coordinates.
 constexpr double OffsetLimit = 1.0e6;
 
-QPen DottedPen(QColor color)
+// Grid, ticks and track line are axis-parallel 1-pixel lines, written straight into the image:
+// the painter's per-line cost and its dash stroker would cost more than the rest of a drawing.
+// step 1 draws a solid line, step 2 a dotted one (every second pixel from the first).
+void HorizontalLine(QImage& image, int y, int x0, int x1, QRgb colour, int step = 1)
 {
-    QPen pen(color, 0);
-    pen.setDashPattern({ 1.0, 1.0 });
-    return pen;
+    if (y < 0 || y >= image.height())
+        return;
+    QRgb* row = reinterpret_cast<QRgb*>(image.scanLine(y));
+    const int first = x0 + std::max(0, (-x0 + step - 1) / step * step);
+    for (int x = first; x <= std::min(x1, image.width() - 1); x += step)
+        row[x] = colour;
+}
+
+void VerticalLine(QImage& image, int x, int y0, int y1, QRgb colour, int step = 1)
+{
+    if (x < 0 || x >= image.width())
+        return;
+    const int first = y0 + std::max(0, (-y0 + step - 1) / step * step);
+    for (int y = first; y <= std::min(y1, image.height() - 1); y += step)
+        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+}
+
+constexpr int Dotted = 2;
+
+// A solid 1-pixel line from a to b, both ends included (Bresenham), written straight into the
+// image: the painter spends several times as long per pixel on steep thin lines. Pixels off the
+// image are skipped; a segment wholly beside it costs nothing.
+void SolidLine(QImage& image, QPoint a, QPoint b, QRgb colour)
+{
+    const int w = image.width(), h = image.height();
+    if ((a.x() < 0 && b.x() < 0) || (a.y() < 0 && b.y() < 0) || (a.x() >= w && b.x() >= w)
+        || (a.y() >= h && b.y() >= h))
+        return;
+    const int dx = std::abs(b.x() - a.x()), sx = a.x() < b.x() ? 1 : -1;
+    const int dy = -std::abs(b.y() - a.y()), sy = a.y() < b.y() ? 1 : -1;
+    int err = dx + dy;
+    int x = a.x(), y = a.y();
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
+    while (true) {
+        if (x >= 0 && x < w && y >= 0 && y < h)
+            reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
+        if (x == b.x() && y == b.y())
+            break;
+        const int e2 = 2 * err;
+        if (e2 >= dy) {
+            err += dy;
+            x += sx;
+        }
+        if (e2 <= dx) {
+            err += dx;
+            y += sy;
+        }
+    }
 }
 
 QPen SolidPen(QColor color)
@@ -45,6 +95,16 @@ QString LabelText(double q, double e)
     if (std::fabs(q * 100 - std::trunc(q * 100 + e)) < 1e-7)
         return QString::asprintf("%.2f", q);
     return QString::asprintf("%.3f", q);
+}
+
+// The offset of a value from the axis in whole pixels: toward zero, within the painter's range,
+// at most `limit`; a zero (or not finite) value per pixel puts it on the axis.
+double PixelOffset(double value, double min, double perPixel, int limit)
+{
+    double offset = perPixel != 0 ? std::trunc((value - min) / perPixel) : 0.0;
+    if (!std::isfinite(offset))
+        offset = 0;
+    return std::min<double>(limit, std::clamp(offset, -OffsetLimit, OffsetLimit));
 }
 
 int StepOf(int step)
@@ -258,34 +318,58 @@ double TGraphDraw::ValuePerPixelY() const
     return gh > 0 ? (MaxAxisY - MinAxisY) / gh : 0.0;
 }
 
-// A zero (or not finite) value per pixel maps the value to the axis.
+// Unclamped (clamp false) for the located point only.
 int TGraphDraw::ColumnOf(double x, bool clamp) const
 {
-    const double ex = ValuePerPixelX();
-    double offset = ex != 0 ? std::trunc((x - MinAxisX) / ex) : 0.0;
-    if (!std::isfinite(offset))
-        offset = 0;
-    offset = std::clamp(offset, -OffsetLimit, OffsetLimit);
-    if (clamp)
-        offset = std::min<double>(GridColumns() * StepOf(XStep), offset);
-    return Left + static_cast<int>(offset);
+    const int limit = clamp ? GridColumns() * StepOf(XStep) : static_cast<int>(OffsetLimit);
+    return Left + static_cast<int>(PixelOffset(x, MinAxisX, ValuePerPixelX(), limit));
 }
 
 int TGraphDraw::RowOf(double y, bool clamp) const
 {
-    const double ey = ValuePerPixelY();
-    double offset = ey != 0 ? std::trunc((y - MinAxisY) / ey) : 0.0;
-    if (!std::isfinite(offset))
-        offset = 0;
-    offset = std::clamp(offset, -OffsetLimit, OffsetLimit);
-    if (clamp)
-        offset = std::min<double>(GridRows() * StepOf(YStep), offset);
-    return height() - BottomMargin - static_cast<int>(offset);
+    const int limit = clamp ? GridRows() * StepOf(YStep) : static_cast<int>(OffsetLimit);
+    return height() - BottomMargin - static_cast<int>(PixelOffset(y, MinAxisY, ValuePerPixelY(), limit));
 }
 
 QPoint TGraphDraw::PointPosition(double x, double y) const
 {
-    return { ColumnOf(x, true), RowOf(y, true) };
+    return CurrentMapping()(x, y);
+}
+
+TGraphDraw::Mapping TGraphDraw::CurrentMapping() const
+{
+    return { MinAxisX, MinAxisY, ValuePerPixelX(), ValuePerPixelY(), GridColumns() * StepOf(XStep),
+        GridRows() * StepOf(YStep), height() - BottomMargin };
+}
+
+QPoint TGraphDraw::Mapping::operator()(double x, double y) const
+{
+    return { Left + static_cast<int>(PixelOffset(x, MinX, Ex, Gw)), Bottom - static_cast<int>(PixelOffset(y, MinY, Ey, Gh)) };
+}
+
+TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
+{
+    return { size(), MinAxisX, MaxAxisX, MinAxisY, MaxAxisY, XStep, YStep, DrawBoxLine,
+        { Color.rgb(), FontColor.rgb(), ColorGrid.rgb(), ColorAxis.rgb(), ColorAxisLine.rgb() }, font() };
+}
+
+// Fill, axes, grid, ticks and labels: drawn again only when something they show has changed.
+void TGraphDraw::DrawBackground()
+{
+    const BackgroundKey key = CurrentBackgroundKey();
+    if (m_background.size() != m_image.size() || !(key == m_backgroundKey)) {
+        if (m_background.size() != m_image.size()) // a fresh 2 MB image costs its page faults
+            m_background = QImage(m_image.size(), QImage::Format_RGB32);
+        m_background.fill(Color);
+        QPainter p(&m_background);
+        p.setClipRect(m_background.rect()); // a clip rectangle halves the cost of thin lines
+        p.setFont(font());
+        DrawAxis(p);
+        if (GridColumns() > 0 && GridRows() > 0)
+            DrawAxisTitle(p);
+        m_backgroundKey = key;
+    }
+    std::memcpy(m_image.bits(), m_background.constBits(), static_cast<size_t>(m_image.sizeInBytes()));
 }
 
 void TGraphDraw::DoPaint()
@@ -293,13 +377,11 @@ void TGraphDraw::DoPaint()
     m_trackShown = false;
     if (m_image.size() != size())
         ResizeImage();
-    m_image.fill(Color);
+    DrawBackground();
     QPainter p(&m_image);
-    p.setClipRect(m_image.rect()); // a clip rectangle halves the cost of thin lines
+    p.setClipRect(m_image.rect());
     p.setFont(font());
-    DrawAxis(p);
     if (GridColumns() > 0 && GridRows() > 0) {
-        DrawAxisTitle(p);
         if (OnDrawBackground)
             OnDrawBackground(p, *this);
         DrawXY(p);
@@ -324,31 +406,75 @@ void TGraphDraw::DrawAxis(QPainter& p)
         p.drawLine(W - RightMargin, Top, W - RightMargin, H - BottomMargin);
     }
 
-    p.setPen(SolidPen(ColorAxis));
+    // The painter works on the image directly (raster engine), so both can draw in turn.
+    QImage& image = *static_cast<QImage*>(p.device());
+    const QRgb axis = ColorAxis.rgb();
     if (xStep < 20) {
         for (int i = 1; i <= nx; ++i)
-            p.drawLine(i * xStep + Left, H - 24, i * xStep + Left, H - 19);
+            VerticalLine(image, i * xStep + Left, H - 24, H - 19, axis);
     } else {
         const int tick = xStep / 5;
         for (int i = 1; i <= (W - 70) / tick; ++i)
-            p.drawLine(i * tick + Left, H - 24, i * tick + Left, i % 5 == 0 ? H - 19 : H - 22);
+            VerticalLine(image, i * tick + Left, H - 24, i % 5 == 0 ? H - 19 : H - 22, axis);
     }
     if (yStep < 20) {
         for (int i = 1; i <= ny; ++i)
-            p.drawLine(44, H - i * yStep - BottomMargin, 49, H - i * yStep - BottomMargin);
+            HorizontalLine(image, H - i * yStep - BottomMargin, 44, 49, axis);
     } else {
         const int tick = yStep / 5;
-        for (int i = 1; i <= (H - 45) / tick; ++i) {
-            const int y = H - i * tick - BottomMargin;
-            p.drawLine(i % 5 == 0 ? 44 : 47, y, 49, y);
-        }
+        for (int i = 1; i <= (H - 45) / tick; ++i)
+            HorizontalLine(image, H - i * tick - BottomMargin, i % 5 == 0 ? 44 : 47, 49, axis);
     }
 
-    p.setPen(DottedPen(ColorGrid));
+    const QRgb grid = ColorGrid.rgb();
     for (int i = 1; i <= nx; ++i)
-        p.drawLine(i * xStep + Left, Top, i * xStep + Left, H - 26);
+        VerticalLine(image, i * xStep + Left, Top, H - 26, grid, Dotted);
     for (int i = 1; i <= ny; ++i)
-        p.drawLine(51, H - i * yStep - BottomMargin, W - 21, H - i * yStep - BottomMargin);
+        HorizontalLine(image, H - i * yStep - BottomMargin, 51, W - 21, grid, Dotted);
+}
+
+const QImage& TGraphDraw::GlyphImage(QChar c)
+{
+    if (m_labelFont != font() || m_labelColours[0] != Color.rgb() || m_labelColours[1] != FontColor.rgb()) {
+        m_glyphs.clear();
+        m_labelFont = font();
+        m_labelColours[0] = Color.rgb();
+        m_labelColours[1] = FontColor.rgb();
+    }
+    auto at = m_glyphs.find(c);
+    if (at == m_glyphs.end()) {
+        const QFontMetrics metrics(font());
+        QImage image(std::max(1, metrics.horizontalAdvance(c)), 20, QImage::Format_RGB32);
+        image.fill(Color);
+        QPainter p(&image);
+        p.setFont(font());
+        p.setPen(FontColor);
+        p.drawText(0, metrics.ascent(), QString(c));
+        at = m_glyphs.insert(c, image);
+    }
+    return *at;
+}
+
+// The text at the top of its box, centred in it (always, or only when narrower than the box;
+// otherwise from its left edge), cut off at the box. Composed from glyph images: rendering the
+// text anew for each of some thirty labels would cost more than the rest of a drawing.
+void TGraphDraw::DrawLabel(QPainter& p, const QString& text, const QRect& box, bool centreAlways)
+{
+    int width = 0;
+    for (QChar c : text)
+        width += GlyphImage(c).width();
+    int x = centreAlways || width < box.width() ? box.left() + (box.width() - width) / 2 : box.left();
+    QImage& image = *static_cast<QImage*>(p.device());
+    const QRect visible = box.intersected(image.rect());
+    for (QChar c : text) {
+        const QImage& glyph = GlyphImage(c);
+        const QRect target = QRect(x, box.top(), glyph.width(), glyph.height()).intersected(visible);
+        for (int y = target.top(); y <= target.bottom(); ++y) {
+            const QRgb* from = reinterpret_cast<const QRgb*>(glyph.constScanLine(y - box.top())) + (target.left() - x);
+            std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(image.scanLine(y)) + target.left());
+        }
+        x += glyph.width();
+    }
 }
 
 void TGraphDraw::DrawAxisTitle(QPainter& p)
@@ -356,46 +482,34 @@ void TGraphDraw::DrawAxisTitle(QPainter& p)
     const int H = height();
     const int nx = GridColumns(), ny = GridRows();
     const int xStep = StepOf(XStep), yStep = StepOf(YStep);
-    p.setPen(FontColor);
-    p.setBackground(Color);
-    p.setBackgroundMode(Qt::OpaqueMode);
-    const QFontMetrics metrics(p.font());
-
     const int px = xStep >= 40 ? 1 : 2;
     for (int k = 1; k <= nx; k += px) {
         const double q = RoundLabel(k * (MaxAxisX - MinAxisX) / nx + MinAxisX, false);
-        const QRect box(k * xStep + Left - (xStep * px) / 2, H - 19, xStep * px, 20);
-        p.setClipRect(box);
-        p.drawText(box, Qt::AlignHCenter | Qt::AlignTop, LabelText(q, 1e-6));
+        DrawLabel(p, LabelText(q, 1e-6), QRect(k * xStep + Left - (xStep * px) / 2, H - 19, xStep * px, 20), true);
     }
     const int py = yStep >= 20 ? 1 : 2;
     for (int k = 0; k <= ny; k += py) {
         const double q = RoundLabel(k * (MaxAxisY - MinAxisY) / ny + MinAxisY, true);
-        const QString text = LabelText(q, q >= 0 ? 1e-6 : -1e-6);
-        const QRect box(2, H - k * yStep - 31, 42, 20);
-        p.setClipRect(box);
-        const int textWidth = metrics.horizontalAdvance(text);
-        const int x = textWidth < box.width() ? box.left() + (box.width() - textWidth) / 2 : box.left();
-        p.drawText(QRect(x, box.top(), box.right() - x + 1, box.height()), Qt::AlignLeft | Qt::AlignTop, text);
+        DrawLabel(p, LabelText(q, q >= 0 ? 1e-6 : -1e-6), QRect(2, H - k * yStep - 31, 42, 20), false);
     }
-    p.setBackgroundMode(Qt::TransparentMode);
-    p.setClipRect(m_image.rect());
 }
 
 void TGraphDraw::DrawXY(QPainter& p)
 {
-    std::vector<QPoint> path;
+    QImage& image = *static_cast<QImage*>(p.device());
+    std::vector<QPoint>& path = m_path;
+    const Mapping map = CurrentMapping();
     for (const auto& series : m_series) {
         const int n = series->Count();
         path.clear();
         path.reserve(static_cast<size_t>(n) + 1);
-        const int firstRow = n > 0 ? RowOf(series->Y(0), true) : height() - BottomMargin;
+        const int firstRow = n > 0 ? map(0, series->Y(0)).y() : height() - BottomMargin;
         path.emplace_back(Left + 1, firstRow);
         for (int i = 0; i < n; ++i)
-            path.push_back(PointPosition(series->X(i), series->Y(i)));
-        p.setPen(SolidPen(series->Color));
-        if (path.size() > 1)
-            p.drawPolyline(path.data(), static_cast<int>(path.size()));
+            path.push_back(map(series->X(i), series->Y(i)));
+        const QRgb colour = series->Color.rgb();
+        for (size_t i = 1; i < path.size(); ++i)
+            SolidLine(image, path[i - 1], path[i], colour);
     }
 }
 
@@ -427,10 +541,8 @@ void TGraphDraw::PaintXYStr(QPainter& p)
 
 void TGraphDraw::DrawTrackLine(int x, int y)
 {
-    QPainter p(&m_image);
-    p.setPen(DottedPen(ColorTrack));
-    p.drawLine(Left + 1, y, x, y);
-    p.drawLine(x, y, x, height() - 26);
+    HorizontalLine(m_image, y, Left + 1, x, ColorTrack.rgb(), Dotted);
+    VerticalLine(m_image, x, y, height() - 26, ColorTrack.rgb(), Dotted);
 }
 
 void TGraphDraw::paintEvent(QPaintEvent*)

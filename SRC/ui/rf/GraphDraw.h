@@ -18,6 +18,7 @@
 // nx = (W - 70) / XStep grid columns and ny = (H - 45) / YStep grid rows. A control too small
 // for one cell (nx or ny 0) draws its axes only; an empty axis range maps every value to the axis.
 #include <QColor>
+#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QWidget>
@@ -132,9 +133,35 @@ private:
     double ValuePerPixelY() const;
     int ColumnOf(double x, bool clamp) const;
     int RowOf(double y, bool clamp) const;
+    // The mapping of values to pixels for one drawing: ColumnOf and RowOf without recomputing
+    // the geometry for every point.
+    struct Mapping {
+        double MinX, MinY, Ex, Ey;
+        int Gw, Gh, Bottom;
+        QPoint operator()(double x, double y) const;
+    };
+    Mapping CurrentMapping() const;
     void TrackMouse(int x);
     void RestoreUnderTrack();
     void ResizeImage();
+    void DrawBackground();
+
+    // What the background (fill, axes, grid, ticks, labels) depends on: while it stays the same,
+    // DoPaint copies the background drawn last time instead of drawing it again.
+    struct BackgroundKey {
+        QSize Size;
+        double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
+        int XStep = 0, YStep = 0;
+        bool BoxLine = false;
+        QRgb Colours[5] {};
+        QFont Font;
+        bool operator==(const BackgroundKey&) const = default;
+    };
+    BackgroundKey CurrentBackgroundKey() const;
+    // One character of the labels drawn on the background colour, as wide as its advance; kept
+    // while font and colours stay (labels are numbers: a dozen characters in all).
+    const QImage& GlyphImage(QChar c);
+    void DrawLabel(QPainter& p, const QString& text, const QRect& box, bool centreAlways);
 
     std::vector<std::unique_ptr<TGraphData>> m_series;
     bool m_located = false;
@@ -142,6 +169,12 @@ private:
     bool m_trackShown = false;
     int m_trackX = 0, m_trackY = 0;
     QImage m_image;
+    QImage m_background;
+    BackgroundKey m_backgroundKey;
+    std::vector<QPoint> m_path; // one series' polyline, kept to spare an allocation per drawing
+    QHash<QChar, QImage> m_glyphs;
+    QFont m_labelFont;
+    QRgb m_labelColours[2] {};
     std::vector<QRgb> m_savedRow;
     std::vector<QRgb> m_savedColumn;
 };

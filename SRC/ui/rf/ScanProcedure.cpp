@@ -7,6 +7,7 @@
 #include "protocol/Messages.h"
 #include "transport/SendCommand.h"
 #include "ui/DialogParts.h"
+#include "ui/Discovery.h"
 #include "ui/FormMessage.h"
 #include "ui/PublicFont.h"
 #include "ui/rf/GraphDraw.h"
@@ -162,11 +163,10 @@ bool TScanProcedure::StartFirstChecked(ScanPoints& target)
         ShowSelectDevice();
         return false;
     }
-    StartRow(row, target, true);
-    return true;
+    return StartRow(row, target, true);
 }
 
-void TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart)
+bool TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart)
 {
     const RowChannel channel = RowDevice(*m_controls.lbDevList->topLevelItem(row), 0);
     target.Clear();
@@ -181,7 +181,15 @@ void TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart
     // A blocking pause, not an event loop: no reply is handled before the window is ready.
     if (pauseBeforeStart)
         QThread::msleep(StartPause);
-    SendScanCommand(CMD_SCAN_START);
+    // A start that never left would hold the window (and the polling pause) until Stop.
+    const int sent = SendScanCommand(CMD_SCAN_START);
+    if (sent > 0)
+        return true;
+    SetRunning(false);
+    m_target = nullptr;
+    PublicStruct::Instance().ScanBusy = false;
+    ShowMessageBox(&m_window, SendFailureText(sent), QStringLiteral("提示"), 0, -1);
+    return false;
 }
 
 bool TScanProcedure::AcceptPoint(int rxid, const uint8_t* payload)
@@ -237,10 +245,10 @@ void TScanProcedure::SetRunning(bool running)
     m_controls.lbDevList->setEnabled(!running);
 }
 
-void TScanProcedure::SendScanCommand(uint8_t cmd) const
+int TScanProcedure::SendScanCommand(uint8_t cmd) const
 {
     const uint8_t payload = 0x00;
-    SendCommand(DeviceIP, DeviceRXID, DeviceDevIdx, cmd, &payload, 1);
+    return SendCommand(DeviceIP, DeviceRXID, DeviceDevIdx, cmd, &payload, 1);
 }
 
 double TScanProcedure::AxisStart() const

@@ -82,11 +82,12 @@ public:
     void RowClicked(QTreeWidgetItem* row);
 
     // Step 2. StartFirstChecked: the first checked row, started after the 200 ms pause, points
-    // into target; false (after ShowSelectDevice) when no row is checked.
+    // into target; false (after ShowSelectDevice) when no row is checked or the start failed.
     bool StartFirstChecked(ScanPoints& target);
     // One device of any window: reads the row, empties target, disables Start and the list,
-    // enables Stop, sets ScanBusy, finds Device, pauses if asked, sends CMD_SCAN_START.
-    void StartRow(int row, ScanPoints& target, bool pauseBeforeStart);
+    // enables Stop, sets ScanBusy, finds Device, pauses if asked, sends CMD_SCAN_START. When the
+    // start could not be sent, says why, returns to idle and returns false.
+    bool StartRow(int row, ScanPoints& target, bool pauseBeforeStart);
     int NextCheckedRow(int after) const;
     void ShowSelectDevice();
 
@@ -123,7 +124,7 @@ private:
     void Arrange();
     void ShowBand(const TTMICListObj& record);
     void SetRunning(bool running);
-    void SendScanCommand(uint8_t cmd) const;
+    int SendScanCommand(uint8_t cmd) const;
 
     QDialog& m_window;
     const DeviceList& m_devices;
