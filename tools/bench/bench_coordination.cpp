@@ -8,6 +8,7 @@
 #include "data/IdleChannels.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
+#include "ui/FormMessage.h"
 #include "ui/rf/FormSetMuiltFreq.h"
 
 #include <QApplication>
@@ -53,37 +54,63 @@ Scan Sweep(const std::vector<bool>& busy, int points, std::mt19937& rng)
     return scan;
 }
 
-double IdleListRebuildMs()
-{
+// The compatibility setup's assignment window over `count` devices on a 256-channel band and ten
+// scans of 1024 points each.
+struct AssignmentWindow {
+    explicit AssignmentWindow(int count)
+    {
+        PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
+        for (int i = 0; i < count; ++i) {
+            DeviceBandInfo band;
+            band.StartFreq = 470.0;
+            band.MaxChannel = 256;
+            AddRepliedDevice(devices, QStringLiteral("127.0.0.2"), i + 1, 1, band);
+            auto* row = new QTreeWidgetItem(&source, { QString::number(i + 1), QStringLiteral("1"), "Rx", "127.0.0.2" });
+            row->setCheckState(0, Qt::Checked);
+        }
+        std::mt19937 rng(7);
+        const std::vector<bool> busy = BusyChannels(256, 0.15, rng);
+        std::vector<ScanView> views;
+        for (int i = 0; i < 10; ++i)
+            scans.push_back(Sweep(busy, 1024, rng));
+        for (const Scan& s : scans)
+            views.push_back({ s.channels, s.levels });
+        window = std::make_unique<TFrmSetMuiltFreq>(nullptr, done, views, source, devices);
+    }
     QTemporaryDir dir;
-    PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
     DeviceList devices;
     QTreeWidget source;
-    for (int i = 0; i < 10; ++i) {
-        DeviceBandInfo band;
-        band.StartFreq = 470.0;
-        band.MaxChannel = 256;
-        AddRepliedDevice(devices, QStringLiteral("127.0.0.2"), i + 1, 1, band);
-        auto* row = new QTreeWidgetItem(&source, { QString::number(i + 1), QStringLiteral("1"), "Rx", "127.0.0.2" });
-        row->setCheckState(0, Qt::Checked);
-    }
-    std::mt19937 rng(7);
-    const std::vector<bool> busy = BusyChannels(256, 0.15, rng);
     std::vector<Scan> scans;
-    std::vector<ScanView> views;
-    for (int i = 0; i < 10; ++i)
-        scans.push_back(Sweep(busy, 1024, rng));
-    for (const Scan& s : scans)
-        views.push_back({ s.channels, s.levels });
     bool done = false;
-    TFrmSetMuiltFreq window(nullptr, done, views, source, devices);
+    std::unique_ptr<TFrmSetMuiltFreq> window;
+};
+
+double IdleListRebuildMs()
+{
+    AssignmentWindow stage(10);
     constexpr int Runs = 200;
     QElapsedTimer timer;
     timer.start();
     for (int run = 0; run < Runs; ++run) {
-        window.cbMaxRF->setCurrentIndex(run % ThresholdItems);
-        emit window.cbMaxRF->activated(run % ThresholdItems);
+        stage.window->cbMaxRF->setCurrentIndex(run % ThresholdItems);
+        emit stage.window->cbMaxRF->activated(run % ThresholdItems);
     }
+    return timer.nsecsElapsed() / 1e6 / Runs;
+}
+
+// Assign all as the operator starts it: idle lists, the plan, the proposal in the list; the
+// confirmation is declined, so nothing is sent.
+double AssignAllThroughTheWindowMs(int count)
+{
+    AssignmentWindow stage(count);
+    stage.window->cbIntermod->setCurrentIndex(static_cast<int>(Level::ThreeTransmitter));
+    SetMessageBoxHook([](QWidget*, const QString&, const QString&, int, int) { return 2; });
+    constexpr int Runs = 5;
+    QElapsedTimer timer;
+    timer.start();
+    for (int run = 0; run < Runs; ++run)
+        stage.window->btAssignAllClick();
+    SetMessageBoxHook({});
     return timer.nsecsElapsed() / 1e6 / Runs;
 }
 
@@ -125,6 +152,9 @@ int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     std::printf("Idle list rebuild, 10 scans x 1024 points, 256-channel band: %.2f ms\n", IdleListRebuildMs());
+    for (int count : { 10, 32 })
+        std::printf("Assign all through the window, %d devices, f1+f2-f3, 256 channels: %.2f ms\n", count,
+            AssignAllThroughTheWindowMs(count));
     std::printf("Assign all (median of 5 runs; devices placed; independent check of the plan):\n");
     std::printf("  %-9s %8s %8s %6s %10s %8s %6s\n", "level", "devices", "channels", "busy", "time ms", "placed", "check");
     const char* names[] = { "off", "spacing", "2f1-f2", "f1+f2-f3" };
