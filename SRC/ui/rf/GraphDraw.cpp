@@ -243,47 +243,26 @@ void TGraphDraw::SetYStep(int n)
     DoPaint();
 }
 
-void TGraphDraw::SetXStr(const QString& text)
+// Property setters show their change at once.
+template <typename T, typename V> void TGraphDraw::SetAndPaint(T& field, const V& value)
 {
-    XStr = text;
+    field = value;
     DoPaint();
 }
 
-void TGraphDraw::SetYStr(const QString& text)
-{
-    YStr = text;
-    DoPaint();
-}
+void TGraphDraw::SetXStr(const QString& text) { SetAndPaint(XStr, text); }
 
-void TGraphDraw::SetGridColor(QColor color)
-{
-    ColorGrid = color;
-    DoPaint();
-}
+void TGraphDraw::SetYStr(const QString& text) { SetAndPaint(YStr, text); }
 
-void TGraphDraw::SetAxisColor(QColor color)
-{
-    ColorAxis = color;
-    DoPaint();
-}
+void TGraphDraw::SetGridColor(QColor color) { SetAndPaint(ColorGrid, color); }
 
-void TGraphDraw::SetAxisLineColor(QColor color)
-{
-    ColorAxisLine = color;
-    DoPaint();
-}
+void TGraphDraw::SetAxisColor(QColor color) { SetAndPaint(ColorAxis, color); }
 
-void TGraphDraw::SetTrackColor(QColor color)
-{
-    ColorTrack = color;
-    DoPaint();
-}
+void TGraphDraw::SetAxisLineColor(QColor color) { SetAndPaint(ColorAxisLine, color); }
 
-void TGraphDraw::SetDrawBoxLine(bool on)
-{
-    DrawBoxLine = on;
-    DoPaint();
-}
+void TGraphDraw::SetTrackColor(QColor color) { SetAndPaint(ColorTrack, color); }
+
+void TGraphDraw::SetDrawBoxLine(bool on) { SetAndPaint(DrawBoxLine, on); }
 
 bool TGraphDraw::LocateXY(double x, double y)
 {

@@ -141,6 +141,7 @@ private:
         QPoint operator()(double x, double y) const;
     };
     Mapping CurrentMapping() const;
+    template <typename T, typename V> void SetAndPaint(T& field, const V& value);
     void TrackMouse(int x);
     void RestoreUnderTrack();
     void ResizeImage();
