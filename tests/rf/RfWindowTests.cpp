@@ -274,6 +274,14 @@ private slots:
         QCOMPARE(history->Record().LevelA(0), 90);
         QCOMPARE(history->Record().LevelB(0), -10);
         QCOMPARE(b.window->Devices().At(1)->SQ, -1); // the main window did not take them
+        // While recording the mouse leaves the read-outs alone.
+        history->Timer1Timer();
+        history->Timer1Timer();
+        const QString live = history->lbRF1->text();
+        QTest::mouseMove(history->GraphDraw1, QPoint(300, 100));
+        QTest::mouseMove(history->GraphDraw1, QPoint(310, 100));
+        QVERIFY(history->GraphDraw1->TrackShown()); // the chart did follow the mouse
+        QCOMPARE(history->lbRF1->text(), live);
 
         // 601 samples: two pages, page 2 shows samples 1..600 at X 0.1 .. 60.0.
         for (int i = 2; i < 601; ++i)
@@ -339,6 +347,15 @@ private slots:
         QCOMPARE(ring.PageCount(), 60);
         QCOMPARE(ring.PageStart(60), 35999 - 600);
         QCOMPARE(ring.DropoutCount(), dropouts);
+
+        // 600 samples fit one page (no page selector); 601 make two, the second from sample 1.
+        ring.Reset();
+        for (int i = 0; i < 600; ++i)
+            ring.Add(50, 50, 0);
+        QCOMPARE(ring.PageCount(), 0);
+        ring.Add(50, 50, 0);
+        QCOMPARE(ring.PageCount(), 2);
+        QCOMPARE(ring.PageStart(2), 1);
     }
 
     // A scan of a simulated band shows its busy channels (and the receiver's own) as peaks at their
