@@ -106,10 +106,7 @@ class TestRfWindows : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        REQUIRE_PRIVATE_NETNS();
-    }
+    void init() { REQUIRE_PRIVATE_NETNS(); }
 
     void scanProcedureStepByStep()
     {
@@ -133,9 +130,9 @@ private slots:
         QCOMPARE(b.Received(), QStringList { "7:0" });
         QVERIFY(!scan->btStart->isEnabled() && scan->btStop->isEnabled() && !scan->lbDevList->isEnabled());
 
-        b.Point(1, 4, 120);          // capped: 100 shown, 90 plotted
-        b.Point(2, 5, 50);           // another receiver: ignored
-        b.Point(1, 8, 0, 2);         // another channel of the same receiver: kept, at -10
+        b.Point(1, 4, 120); // capped: 100 shown, 90 plotted
+        b.Point(2, 5, 50); // another receiver: ignored
+        b.Point(1, 8, 0, 2); // another channel of the same receiver: kept, at -10
         QCOMPARE(scan->Points().PointCount, 2);
         QCOMPARE(scan->lbRFVal->text(), QStringLiteral("0dB"));
         b.Point(1, 6, 120);
@@ -265,7 +262,7 @@ private slots:
 
         // Status replies go to the window while it records; another channel's adds nothing.
         const QByteArray strong = StatusPayload(3, 3, 40, 130, 0, 4, 40, 1); // A 90, B -10, SQ 40
-        const QByteArray weak = StatusPayload(3, 3, 0, 30, 20, 4, 40, 1);    // A 20, B 10: a dropout
+        const QByteArray weak = StatusPayload(3, 3, 0, 30, 20, 4, 40, 1); // A 20, B 10: a dropout
         b.Deliver(1, 1, CMD_STATUS, strong);
         QCOMPARE(history->Record().SampleCount(), 0);
         b.Deliver(1, 2, CMD_STATUS, strong);
@@ -302,7 +299,8 @@ private slots:
         TGraphDraw& chart = *history->GraphDraw1;
         QCOMPARE(Shown(*history, chart, chart.PointPosition(10.1, 60)), TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF);
         QCOMPARE(Shown(*history, chart, chart.PointPosition(10.1, 20)), Red);
-        QVERIFY(Shown(*history, chart, chart.PointPosition(35.5, 60)) != (TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF));
+        QVERIFY(
+            Shown(*history, chart, chart.PointPosition(35.5, 60)) != (TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF));
 
         // The mouse read-out writes the tracked curve's value after Stop.
         QTest::mouseMove(&chart, QPoint(chart.PointPosition(35.0, 90).x(), 100));
@@ -402,7 +400,8 @@ private slots:
         const int low = chart.height() - 25 - chart.PointPosition(640, 10).y();
         for (int channel = 1; channel < 99; ++channel) {
             const bool peak = peaks.contains(channel);
-            const bool nearPeak = std::any_of(peaks.begin(), peaks.end(), [&](int p) { return std::abs(p - channel) < 2; });
+            const bool nearPeak
+                = std::any_of(peaks.begin(), peaks.end(), [&](int p) { return std::abs(p - channel) < 2; });
             if (peak)
                 QVERIFY2(topOfCurve(channel) > high, qPrintable(QString::number(channel)));
             else if (!nearPeak)
@@ -431,9 +430,9 @@ private slots:
             const char* action;
             bool history;
         };
-        for (const Entry& e : { Entry { "tbRFHistory", true }, Entry { "mnRFHistory", true },
-                 Entry { "mnRFHistory2", true }, Entry { "tbScanRF", false }, Entry { "mnFreqScan", false },
-                 Entry { "mnScanFreq", false } }) {
+        for (const Entry& e :
+            { Entry { "tbRFHistory", true }, Entry { "mnRFHistory", true }, Entry { "mnRFHistory2", true },
+                Entry { "tbScanRF", false }, Entry { "mnFreqScan", false }, Entry { "mnScanFreq", false } }) {
             bool opened = false;
             QTimer::singleShot(0, [&] {
                 QDialog* open = e.history ? static_cast<QDialog*>(FrmRFHistory) : static_cast<QDialog*>(FrmScanRF);
