@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cstdio>
 
-namespace {
+namespace
+{
 
 template <typename... Args> void AppendFormatted(QByteArray& out, const char* format, Args... args)
 {

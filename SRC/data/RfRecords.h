@@ -21,7 +21,8 @@ constexpr int LevelDb(uint8_t levelByte)
 
 // The points of one sweep in arrival order. It holds at most Capacity points: a receiver that
 // sends more in one sweep has the later ones ignored, never written past the arrays.
-class ScanPoints {
+class ScanPoints
+{
 public:
     static constexpr int Capacity = 1024;
 
@@ -47,7 +48,8 @@ std::map<int, int> LatestLevels(const ScanPoints& points);
 QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel);
 
 // The highest level per channel across the sweeps merged into it.
-class MaxHold {
+class MaxHold
+{
 public:
     void Merge(const ScanPoints& points);
     void Add(int channel, int level);
@@ -60,7 +62,8 @@ private:
 
 // One channel's RF record: antenna levels A and B (dB, -10..90) and the squelch level of each
 // status reply, in a ring of Slots slots that keeps at most Slots - 1 samples.
-class RfHistoryRing {
+class RfHistoryRing
+{
 public:
     static constexpr int Slots = 36000;
     static constexpr int MaxSamples = Slots - 1;

@@ -5,7 +5,8 @@
 #include <QFontMetrics>
 #include <QTest>
 
-class ChartTests : public QObject {
+class ChartTests : public QObject
+{
     Q_OBJECT
 private slots:
     void seriesKeepOrderAndRanges();
@@ -90,7 +91,7 @@ void ChartTests::seriesKeepOrderAndRanges()
     QCOMPARE(s.Y(1), -5.0);
     QCOMPARE(chart.MinAxisX, 1.0);
     QCOMPARE(chart.MinAxisY, 0.0); // StartZeroY keeps the floor at 0
-    chart.AddXY(5, 1, 1);          // no such series: ignored
+    chart.AddXY(5, 1, 1); // no such series: ignored
     chart.AddXY(1, 1, 1);
 
     // Descending input past the first capacity: doubled twice, still sorted.
@@ -137,9 +138,9 @@ void ChartTests::drawsAxesGridSeriesAndLabels()
     const QImage shown = chart->grab().toImage(); // what paintEvent puts on the screen
     QCOMPARE(shown.size(), QSize(320, 300));
 
-    QCOMPARE(At(shown, 50, 100), Axis);        // Y axis line
-    QCOMPARE(At(shown, 150, H - 25), Axis);    // X axis line
-    QCOMPARE(At(shown, 100, 20), Grid);        // grid line 1, dotted
+    QCOMPARE(At(shown, 50, 100), Axis); // Y axis line
+    QCOMPARE(At(shown, 150, H - 25), Axis); // X axis line
+    QCOMPARE(At(shown, 100, 20), Grid); // grid line 1, dotted
     QCOMPARE(At(shown, 100, 21), Black);
     QCOMPARE(At(shown, 61, H - 25 - 30), Grid); // horizontal grid line 1, dotted from x 51
 
@@ -160,7 +161,8 @@ void ChartTests::drawsAxesGridSeriesAndLabels()
         const auto [left, right] = InkExtent(shown, box, Black);
         const int width = metrics.tightBoundingRect(QString::fromLatin1(texts[k - 1])).width();
         QVERIFY2(left >= 0, texts[k - 1]);
-        QVERIFY2(std::abs((right - left + 1) - width) <= 2, qPrintable(QStringLiteral("%1: ink %2, advance %3").arg(texts[k - 1]).arg(right - left + 1).arg(width)));
+        QVERIFY2(std::abs((right - left + 1) - width) <= 2,
+            qPrintable(QStringLiteral("%1: ink %2, advance %3").arg(texts[k - 1]).arg(right - left + 1).arg(width)));
         QVERIFY(std::abs((left + right) / 2 - (k * 50 + 50)) <= 2);
     }
     QCOMPARE(CountColour(shown, QRect(30, H - 19, 40, 19), Aqua), 0);
@@ -181,7 +183,7 @@ void ChartTests::locatedPointAndNegativeValues()
     const int H = 300;
     QVERIFY(chart->LocateXY(0.5, 0.5));
     QVERIFY(!chart->LocateXY(-1, 0.5)); // outside: the earlier point stays
-    chart->AddXY(0, 0.2, -0.25);        // StartZeroY: drawn below the X axis
+    chart->AddXY(0, 0.2, -0.25); // StartZeroY: drawn below the X axis
     chart->DoPaint();
     const QImage image = chart->GetDrawBmp();
     const QPoint p = chart->PointPosition(0.5, 0.5);

@@ -106,10 +106,7 @@ class TestRfWindows : public QObject
     Q_OBJECT
 
 private slots:
-    void init()
-    {
-        REQUIRE_PRIVATE_NETNS();
-    }
+    void init() { REQUIRE_PRIVATE_NETNS(); }
 
     void scanProcedureStepByStep()
     {
@@ -133,9 +130,9 @@ private slots:
         QCOMPARE(b.Received(), QStringList { "7:0" });
         QVERIFY(!scan->btStart->isEnabled() && scan->btStop->isEnabled() && !scan->lbDevList->isEnabled());
 
-        b.Point(1, 4, 120);          // capped: 100 shown, 90 plotted
-        b.Point(2, 5, 50);           // another receiver: ignored
-        b.Point(1, 8, 0, 2);         // another channel of the same receiver: kept, at -10
+        b.Point(1, 4, 120); // capped: 100 shown, 90 plotted
+        b.Point(2, 5, 50); // another receiver: ignored
+        b.Point(1, 8, 0, 2); // another channel of the same receiver: kept, at -10
         QCOMPARE(scan->Points().PointCount, 2);
         QCOMPARE(scan->lbRFVal->text(), QStringLiteral("0dB"));
         b.Point(1, 6, 120);
@@ -265,7 +262,7 @@ private slots:
 
         // Status replies go to the window while it records; another channel's adds nothing.
         const QByteArray strong = StatusPayload(3, 3, 40, 130, 0, 4, 40, 1); // A 90, B -10, SQ 40
-        const QByteArray weak = StatusPayload(3, 3, 0, 30, 20, 4, 40, 1);    // A 20, B 10: a dropout
+        const QByteArray weak = StatusPayload(3, 3, 0, 30, 20, 4, 40, 1); // A 20, B 10: a dropout
         b.Deliver(1, 1, CMD_STATUS, strong);
         QCOMPARE(history->Record().SampleCount(), 0);
         b.Deliver(1, 2, CMD_STATUS, strong);
@@ -274,6 +271,14 @@ private slots:
         QCOMPARE(history->Record().LevelA(0), 90);
         QCOMPARE(history->Record().LevelB(0), -10);
         QCOMPARE(b.window->Devices().At(1)->SQ, -1); // the main window did not take them
+        // While recording the mouse leaves the read-outs alone.
+        history->Timer1Timer();
+        history->Timer1Timer();
+        const QString live = history->lbRF1->text();
+        QTest::mouseMove(history->GraphDraw1, QPoint(300, 100));
+        QTest::mouseMove(history->GraphDraw1, QPoint(310, 100));
+        QVERIFY(history->GraphDraw1->TrackShown()); // the chart did follow the mouse
+        QCOMPARE(history->lbRF1->text(), live);
 
         // 601 samples: two pages, page 2 shows samples 1..600 at X 0.1 .. 60.0.
         for (int i = 2; i < 601; ++i)
@@ -294,7 +299,8 @@ private slots:
         TGraphDraw& chart = *history->GraphDraw1;
         QCOMPARE(Shown(*history, chart, chart.PointPosition(10.1, 60)), TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF);
         QCOMPARE(Shown(*history, chart, chart.PointPosition(10.1, 20)), Red);
-        QVERIFY(Shown(*history, chart, chart.PointPosition(35.5, 60)) != (TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF));
+        QVERIFY(
+            Shown(*history, chart, chart.PointPosition(35.5, 60)) != (TFrmRFHistory::DropoutShade.rgb() & 0xFFFFFF));
 
         // The mouse read-out writes the tracked curve's value after Stop.
         QTest::mouseMove(&chart, QPoint(chart.PointPosition(35.0, 90).x(), 100));
@@ -339,6 +345,15 @@ private slots:
         QCOMPARE(ring.PageCount(), 60);
         QCOMPARE(ring.PageStart(60), 35999 - 600);
         QCOMPARE(ring.DropoutCount(), dropouts);
+
+        // 600 samples fit one page (no page selector); 601 make two, the second from sample 1.
+        ring.Reset();
+        for (int i = 0; i < 600; ++i)
+            ring.Add(50, 50, 0);
+        QCOMPARE(ring.PageCount(), 0);
+        ring.Add(50, 50, 0);
+        QCOMPARE(ring.PageCount(), 2);
+        QCOMPARE(ring.PageStart(2), 1);
     }
 
     // A scan of a simulated band shows its busy channels (and the receiver's own) as peaks at their
@@ -385,7 +400,8 @@ private slots:
         const int low = chart.height() - 25 - chart.PointPosition(640, 10).y();
         for (int channel = 1; channel < 99; ++channel) {
             const bool peak = peaks.contains(channel);
-            const bool nearPeak = std::any_of(peaks.begin(), peaks.end(), [&](int p) { return std::abs(p - channel) < 2; });
+            const bool nearPeak
+                = std::any_of(peaks.begin(), peaks.end(), [&](int p) { return std::abs(p - channel) < 2; });
             if (peak)
                 QVERIFY2(topOfCurve(channel) > high, qPrintable(QString::number(channel)));
             else if (!nearPeak)
@@ -414,9 +430,9 @@ private slots:
             const char* action;
             bool history;
         };
-        for (const Entry& e : { Entry { "tbRFHistory", true }, Entry { "mnRFHistory", true },
-                 Entry { "mnRFHistory2", true }, Entry { "tbScanRF", false }, Entry { "mnFreqScan", false },
-                 Entry { "mnScanFreq", false } }) {
+        for (const Entry& e :
+            { Entry { "tbRFHistory", true }, Entry { "mnRFHistory", true }, Entry { "mnRFHistory2", true },
+                Entry { "tbScanRF", false }, Entry { "mnFreqScan", false }, Entry { "mnScanFreq", false } }) {
             bool opened = false;
             QTimer::singleShot(0, [&] {
                 QDialog* open = e.history ? static_cast<QDialog*>(FrmRFHistory) : static_cast<QDialog*>(FrmScanRF);

@@ -161,7 +161,8 @@ double ScanWindowPath(const std::vector<int>& levels)
     scan.btStart->click(); // sends the start to 127.0.0.2:5000, where nothing listens
     std::vector<std::vector<uint8_t>> frames;
     for (int i = 0; i < ScanLength; ++i) {
-        const uint8_t payload[4] = { static_cast<uint8_t>(i % 256), static_cast<uint8_t>(levels[static_cast<size_t>(i)] + 10), 0, 0 };
+        const uint8_t payload[4]
+            = { static_cast<uint8_t>(i % 256), static_cast<uint8_t>(levels[static_cast<size_t>(i)] + 10), 0, 0 };
         frames.push_back(BuildFrame(1, 1, CMD_SCAN_POINT, payload, sizeof payload));
     }
     QElapsedTimer clock;
@@ -251,7 +252,8 @@ int main(int argc, char** argv)
     const double qcp = Best([&] { return HistoryPageQcp(page, 60.0); });
     Report("QCustomPlot 2.1, new page each time: setData x 3, replot", qcp, PageRounds);
     Report("QCustomPlot 2.1, same page again", Best([&] { return HistoryPageQcp(page, 0.0); }), PageRounds);
-    std::printf("  new pages: TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 50 %%)\n", 100.0 * ours / qcp);
+    std::printf(
+        "  new pages: TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 50 %%)\n", 100.0 * ours / qcp);
 #else
     std::printf("  QCustomPlot comparison not built: run tools/bench/qcustomplot.sh, then reconfigure\n");
 #endif
@@ -263,7 +265,8 @@ int main(int argc, char** argv)
 #ifdef TESSARO_BENCH_QCUSTOMPLOT
     const double scanQcp = Best([&] { return ScanChartQcp(levels); });
     Report("QCustomPlot 2.1 at 1036 x 502", scanQcp, 1);
-    std::printf("  TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 1.2 s in all)\n", 100.0 * scanOurs / scanQcp);
+    std::printf(
+        "  TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 1.2 s in all)\n", 100.0 * scanOurs / scanQcp);
 #endif
     return 0;
 }

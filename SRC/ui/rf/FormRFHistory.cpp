@@ -27,7 +27,8 @@
 
 TFrmRFHistory* FrmRFHistory = nullptr;
 
-namespace {
+namespace
+{
 
 // One process-wide tick counter: Start does not reset it, so the first refresh of a record comes
 // after one or two ticks.
@@ -312,5 +313,6 @@ void TFrmRFHistory::btExportCsvClick()
 
 void TFrmRFHistory::btSavePictureClick()
 {
-    ExportToFile(this, QStringLiteral("rf_history.png"), QStringLiteral("PNG (*.png)"), PngBytes(GraphDraw1->GetDrawBmp()));
+    ExportToFile(
+        this, QStringLiteral("rf_history.png"), QStringLiteral("PNG (*.png)"), PngBytes(GraphDraw1->GetDrawBmp()));
 }

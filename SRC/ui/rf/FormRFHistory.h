@@ -20,7 +20,8 @@ class TGraphDraw;
 // recording and the whole record in pages of one minute afterwards. Samples whose stronger
 // antenna lies below the squelch level (dropouts) are shaded and counted. The record exports as
 // CSV and the chart as PNG.
-class TFrmRFHistory : public QDialog, public ToolReplyHandler {
+class TFrmRFHistory : public QDialog, public ToolReplyHandler
+{
     Q_OBJECT
 public:
     static constexpr int PollInterval = 100; // ms
@@ -77,7 +78,7 @@ private:
     void ShadeDropouts(class QPainter& painter, const TGraphDraw& chart) const;
 
     std::unique_ptr<RfHistoryRing> m_ring; // 3 x 36000 values: kept off the stack
-    std::vector<double> m_dropoutX;        // X of the dropout samples on the chart
+    std::vector<double> m_dropoutX; // X of the dropout samples on the chart
 };
 
 // The open RF history window, or nullptr.

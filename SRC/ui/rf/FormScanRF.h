@@ -12,7 +12,8 @@ class QCheckBox;
 // drawn over frequency as the points arrive. Max hold keeps, while the window is open, the
 // highest level per channel of successive scans of the same channel as a second curve. A scan's
 // points export as CSV and the chart as PNG.
-class TFrmScanRF : public QDialog, public ToolReplyHandler {
+class TFrmScanRF : public QDialog, public ToolReplyHandler
+{
     Q_OBJECT
 public:
     static inline const QColor MaxHoldColour { 255, 255, 0 };

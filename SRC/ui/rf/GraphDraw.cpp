@@ -7,10 +7,11 @@
 #include <cmath>
 #include <cstring>
 
-namespace {
+namespace
+{
 
-constexpr int Left = 50;        // x of the Y axis
-constexpr int Top = 20;         // top of the plot area
+constexpr int Left = 50; // x of the Y axis
+constexpr int Top = 20; // top of the plot area
 constexpr int RightMargin = 20; // W - 20: right end of the X axis
 constexpr int BottomMargin = 25; // H - 25: the X axis
 
@@ -243,46 +244,46 @@ void TGraphDraw::SetYStep(int n)
     DoPaint();
 }
 
+// Property setters show their change at once.
+template <typename T, typename V> void TGraphDraw::SetAndPaint(T& field, const V& value)
+{
+    field = value;
+    DoPaint();
+}
+
 void TGraphDraw::SetXStr(const QString& text)
 {
-    XStr = text;
-    DoPaint();
+    SetAndPaint(XStr, text);
 }
 
 void TGraphDraw::SetYStr(const QString& text)
 {
-    YStr = text;
-    DoPaint();
+    SetAndPaint(YStr, text);
 }
 
 void TGraphDraw::SetGridColor(QColor color)
 {
-    ColorGrid = color;
-    DoPaint();
+    SetAndPaint(ColorGrid, color);
 }
 
 void TGraphDraw::SetAxisColor(QColor color)
 {
-    ColorAxis = color;
-    DoPaint();
+    SetAndPaint(ColorAxis, color);
 }
 
 void TGraphDraw::SetAxisLineColor(QColor color)
 {
-    ColorAxisLine = color;
-    DoPaint();
+    SetAndPaint(ColorAxisLine, color);
 }
 
 void TGraphDraw::SetTrackColor(QColor color)
 {
-    ColorTrack = color;
-    DoPaint();
+    SetAndPaint(ColorTrack, color);
 }
 
 void TGraphDraw::SetDrawBoxLine(bool on)
 {
-    DrawBoxLine = on;
-    DoPaint();
+    SetAndPaint(DrawBoxLine, on);
 }
 
 bool TGraphDraw::LocateXY(double x, double y)
@@ -344,7 +345,8 @@ TGraphDraw::Mapping TGraphDraw::CurrentMapping() const
 
 QPoint TGraphDraw::Mapping::operator()(double x, double y) const
 {
-    return { Left + static_cast<int>(PixelOffset(x, MinX, Ex, Gw)), Bottom - static_cast<int>(PixelOffset(y, MinY, Ey, Gh)) };
+    return { Left + static_cast<int>(PixelOffset(x, MinX, Ex, Gw)),
+        Bottom - static_cast<int>(PixelOffset(y, MinY, Ey, Gh)) };
 }
 
 TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
@@ -617,5 +619,6 @@ void TGraphDraw::TrackMouse(int x)
     m_trackShown = true;
     update();
     if (OnShowData)
-        OnShowData(this, (x - Left) * ValuePerPixelX() + MinAxisX, (H - BottomMargin - found) * ValuePerPixelY() + MinAxisY);
+        OnShowData(
+            this, (x - Left) * ValuePerPixelX() + MinAxisX, (H - BottomMargin - found) * ValuePerPixelY() + MinAxisY);
 }

@@ -27,7 +27,8 @@
 #include <vector>
 
 // One series: points kept in ascending x, no two with the same x.
-class TGraphData {
+class TGraphData
+{
 public:
     static constexpr int InitialCapacity = 100;
 
@@ -53,7 +54,8 @@ private:
     int m_count = 0;
 };
 
-class TGraphDraw : public QWidget {
+class TGraphDraw : public QWidget
+{
     Q_OBJECT
 public:
     explicit TGraphDraw(QWidget* parent = nullptr);
@@ -74,7 +76,7 @@ public:
     QColor ColorAxisLine { 128, 128, 128 };
     QColor ColorTrack { 0, 0, 255 };
     QColor Color { 240, 240, 240 }; // background
-    QColor FontColor { 0, 0, 0 };  // axis labels and captions
+    QColor FontColor { 0, 0, 0 }; // axis labels and captions
 
     // index at or above GraphCount() is ignored.
     void AddXY(int index, double x, double y);
@@ -141,6 +143,7 @@ private:
         QPoint operator()(double x, double y) const;
     };
     Mapping CurrentMapping() const;
+    template <typename T, typename V> void SetAndPaint(T& field, const V& value);
     void TrackMouse(int x);
     void RestoreUnderTrack();
     void ResizeImage();

@@ -2,12 +2,12 @@
 
 #include "data/Device.h"
 #include "data/RfRecords.h"
+#include "lang/Language.h"
+#include "ui/DialogParts.h"
 #include "ui/Discovery.h"
 #include "ui/FormMessage.h"
 #include "ui/PublicFont.h"
 #include "ui/rf/GraphDraw.h"
-#include "lang/Language.h"
-#include "ui/DialogParts.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -15,7 +15,8 @@
 #include <QHeaderView>
 #include <QTreeWidget>
 
-namespace {
+namespace
+{
 
 enum Column { ColRxid, ColDevIdx, ColName, ColIp };
 
@@ -49,8 +50,8 @@ void FillConnectedDevices(QTreeWidget& list, const DeviceList& devices)
     for (const auto& record : devices) {
         if (!record->Connected)
             continue;
-        auto* row = new QTreeWidgetItem(&list,
-            { QString::number(record->RXID), QString::number(record->DevIdx), record->Name, record->IP });
+        auto* row = new QTreeWidgetItem(
+            &list, { QString::number(record->RXID), QString::number(record->DevIdx), record->Name, record->IP });
         row->setFlags(row->flags() | Qt::ItemIsUserCheckable);
         row->setCheckState(ColRxid, Qt::Unchecked);
     }
@@ -81,7 +82,8 @@ RowChannel RowDevice(const QTreeWidgetItem& row, int rxidDefault)
     return { CellNumber(row, ColRxid, rxidDefault), CellNumber(row, ColDevIdx, 1), row.text(ColIp) };
 }
 
-namespace {
+namespace
+{
 
 ExportPathHook& PathHook()
 {

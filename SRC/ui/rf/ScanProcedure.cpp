@@ -24,7 +24,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
-namespace {
+namespace
+{
 
 constexpr double UnknownFreq = 640.0;
 
@@ -61,8 +62,8 @@ TScanProcedure::TScanProcedure(
     CreateControls(columnWidths);
     Arrange();
     FillConnectedDevices(*m_controls.lbDevList, devices);
-    connect(m_controls.lbDevList, &QTreeWidget::itemClicked, this,
-        [this](QTreeWidgetItem* row, int) { RowClicked(row); });
+    connect(
+        m_controls.lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row, int) { RowClicked(row); });
 }
 
 void TScanProcedure::CreateControls(const std::array<int, 4>& columnWidths)
@@ -99,8 +100,8 @@ void TScanProcedure::Arrange()
 {
     TScanControls& c = m_controls;
     auto* band = new QHBoxLayout;
-    for (QWidget* item : std::initializer_list<QWidget*> { c.lbBand, c.cbBand, c.lbStartFreq, c.cbStartFreq,
-             c.lbEndFreq, c.cbEndFreq })
+    for (QWidget* item :
+        std::initializer_list<QWidget*> { c.lbBand, c.cbBand, c.lbStartFreq, c.cbStartFreq, c.lbEndFreq, c.cbEndFreq })
         band->addWidget(item);
     band->addStretch(1);
 
@@ -264,7 +265,8 @@ double TScanProcedure::AxisEnd() const
 void PlotScan(TGraphDraw& chart, int series, const ScanPoints& points, const TTMICListObj& device)
 {
     for (int i = 0; i < points.PointCount; ++i) {
-        chart.AddXY(series, ScanPointFrequency(device.StartFreq, device.StartChannel, points.Channels[static_cast<size_t>(i)]),
+        chart.AddXY(series,
+            ScanPointFrequency(device.StartFreq, device.StartChannel, points.Channels[static_cast<size_t>(i)]),
             points.Levels[static_cast<size_t>(i)]);
     }
 }

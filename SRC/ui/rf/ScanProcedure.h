@@ -52,21 +52,22 @@ struct TScanControls {
     QLabel* lbEndFreq = nullptr;
     QComboBox* cbEndFreq = nullptr;
     QTreeWidget* lbDevList = nullptr;
-    QFrame* Panel1 = nullptr;        // black panel holding the chart and the read-out row
+    QFrame* Panel1 = nullptr; // black panel holding the chart and the read-out row
     TGraphDraw* GraphDraw1 = nullptr; // series 0 red
-    QLabel* Label4 = nullptr;         // "RF:"
-    QLabel* lbRFVal = nullptr;        // level of the latest point, "0dB" at start
-    QPushButton* btStart = nullptr;   // BuiltinText 77
-    QPushButton* btStop = nullptr;    // BuiltinText 78, disabled at start
-    QHBoxLayout* PanelBar = nullptr;  // the read-out row under the chart: add own read-outs here
+    QLabel* Label4 = nullptr; // "RF:"
+    QLabel* lbRFVal = nullptr; // level of the latest point, "0dB" at start
+    QPushButton* btStart = nullptr; // BuiltinText 77
+    QPushButton* btStop = nullptr; // BuiltinText 78, disabled at start
+    QHBoxLayout* PanelBar = nullptr; // the read-out row under the chart: add own read-outs here
     QHBoxLayout* ButtonBar = nullptr; // the row of Start and Stop: add own buttons here
 };
 
-class TScanProcedure : public QObject {
+class TScanProcedure : public QObject
+{
     Q_OBJECT
 public:
     enum class CheckRule {
-        OneRow,  // a clicked checked row becomes the only checked one
+        OneRow, // a clicked checked row becomes the only checked one
         ManyRows // any number of rows stay checked
     };
     static constexpr int StartPause = 200; // ms before CMD_SCAN_START in a one-device scan
