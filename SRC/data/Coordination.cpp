@@ -8,9 +8,11 @@
 #include <numeric>
 #include <random>
 
-namespace coordination {
+namespace coordination
+{
 
-namespace {
+namespace
+{
 
 const QString Section = QStringLiteral("Coordination");
 
@@ -149,7 +151,8 @@ double Plan::FreqOf(size_t device) const
     return 0.0;
 }
 
-namespace {
+namespace
+{
 
 // One greedy pass. priority breaks ties between devices with as many usable channels (lower
 // first); with rng, the choice among the two lowest usable channels is random.
@@ -212,7 +215,8 @@ Plan AssignAll(const Rule& rule, std::vector<DeviceOptions> devices, int restart
 {
     // Idle lists ascend in frequency; a device's lowest usable channel is the first free one.
     for (DeviceOptions& d : devices)
-        std::sort(d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
+        std::sort(
+            d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
     std::vector<int> universe;
     for (const DeviceOptions& d : devices)
         for (const IdleChannel& c : d.Idle)
@@ -247,8 +251,8 @@ std::vector<Violation> check(const Plan& plan)
         if (plan.chosen[d] < 0)
             continue;
         const auto& idle = plan.devices[d].Idle;
-        const auto it = std::find_if(
-            idle.begin(), idle.end(), [&](const IdleChannel& c) { return c.Channel == plan.chosen[d]; });
+        const auto it
+            = std::find_if(idle.begin(), idle.end(), [&](const IdleChannel& c) { return c.Channel == plan.chosen[d]; });
         if (it == idle.end()) {
             found.push_back({ Violation::NotIdle, { static_cast<int>(d) } });
             continue;

@@ -15,7 +15,8 @@
 #include <cstdint>
 #include <vector>
 
-namespace coordination {
+namespace coordination
+{
 
 enum class Level { Off = 0, Spacing = 1, TwoTransmitter = 2, ThreeTransmitter = 3 };
 constexpr int LevelCount = 4;
@@ -39,7 +40,8 @@ enum class Block { None, TooClose, Product };
 
 // The carriers on air and the candidate frequencies they rule out. Each added carrier marks the
 // candidates its spacing and its new products hit, so that asking about a candidate costs nothing.
-class CarrierSet {
+class CarrierSet
+{
 public:
     CarrierSet(const Rule& rule, std::vector<int> candidatesKHz);
 

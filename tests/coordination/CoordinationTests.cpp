@@ -53,7 +53,8 @@ std::vector<Violation::Kind> Kinds(const std::vector<Violation>& found)
 // Found something, and only of this kind (a product is found once for each way it can be read).
 bool Only(Violation::Kind kind, const std::vector<Violation>& found)
 {
-    return !found.empty() && std::all_of(found.begin(), found.end(), [&](const Violation& v) { return v.kind == kind; });
+    return !found.empty()
+        && std::all_of(found.begin(), found.end(), [&](const Violation& v) { return v.kind == kind; });
 }
 
 } // namespace
@@ -100,7 +101,8 @@ private slots:
         QCOMPARE(Kinds(check(Fixed(Level::Spacing, { 640.0, 640.25 }))),
             (std::vector<Violation::Kind> { Violation::TooClose }));
         QVERIFY(check(Fixed(Level::Off, { 640.0, 640.25 })).empty());
-        QCOMPARE(Kinds(check(Fixed(Level::Off, { 640.0, 640.0 }))), (std::vector<Violation::Kind> { Violation::TooClose }));
+        QCOMPARE(
+            Kinds(check(Fixed(Level::Off, { 640.0, 640.0 }))), (std::vector<Violation::Kind> { Violation::TooClose }));
 
         const std::vector<int> candidates { 639500, 640250, 640750, 641000, 641500 };
         CarrierSet spaced({ Level::Spacing, 400, 100 }, candidates);
@@ -132,7 +134,8 @@ private slots:
             QCOMPARE(set.Why(640750), level == Level::TwoTransmitter ? Block::None : Block::Product);
             QCOMPARE(set.Why(643250), level == Level::TwoTransmitter ? Block::None : Block::Product);
         }
-        QVERIFY(Only(Violation::ThreeTransmitterProduct, check(Fixed(Level::ThreeTransmitter, { 640.0, 641.25, 642.0, 640.75 }))));
+        QVERIFY(Only(Violation::ThreeTransmitterProduct,
+            check(Fixed(Level::ThreeTransmitter, { 640.0, 641.25, 642.0, 640.75 }))));
         QVERIFY(check(Fixed(Level::TwoTransmitter, { 640.0, 641.25, 642.0, 640.75 })).empty());
     }
 
@@ -150,8 +153,8 @@ private slots:
             QVERIFY2(check(plan).empty(), qPrintable(QString::number(level)));
         }
         // Two devices share one usable channel: one is placed, the other named as not placed.
-        const Plan crowded = AssignAll({ Level::Spacing, 400, 100 },
-            { Device(1, 640.0, 0, 1), Device(2, 640.0, 0, 1), Device(3, 640.0, 0, 8) });
+        const Plan crowded = AssignAll(
+            { Level::Spacing, 400, 100 }, { Device(1, 640.0, 0, 1), Device(2, 640.0, 0, 1), Device(3, 640.0, 0, 8) });
         QCOMPARE(crowded.PlacedCount(), 2);
         QVERIFY((crowded.ChannelOf(0) < 0) != (crowded.ChannelOf(1) < 0));
         QVERIFY(crowded.ChannelOf(2) >= 2);

@@ -154,7 +154,8 @@ private slots:
         auto source = SourceList({ { "7", "2", "Lead", "127.0.0.9" }, { "8", "1", "Choir", "127.0.0.10" },
             { "9", "1", "Spare", "127.0.0.11" }, { "8", "1", "Choir", "127.0.0.10" } });
         bool done = false;
-        TFrmSetMuiltFreq multi(bench.window.get(), done, { first.View(), second.View() }, *source, bench.window->Devices());
+        TFrmSetMuiltFreq multi(
+            bench.window.get(), done, { first.View(), second.View() }, *source, bench.window->Devices());
         multi.show();
         QCOMPARE(Column(*multi.lbDevList, 0), (QStringList { "7", "8", "9" }));
         QCOMPARE(multi.lbDevList->currentItem(), multi.lbDevList->topLevelItem(0));
@@ -188,8 +189,8 @@ private slots:
     void intermodulationHidesChannels()
     {
         Bench bench;
-        auto source = SourceList({ { "7", "2", "Lead", "" }, { "9", "1", "Spare", "" }, { "8", "1", "Choir", "" },
-            { "1", "1", "-", "" } });
+        auto source = SourceList(
+            { { "7", "2", "Lead", "" }, { "9", "1", "Spare", "" }, { "8", "1", "Choir", "" }, { "1", "1", "-", "" } });
         bool done = false;
         TFrmSetMuiltFreq multi(bench.window.get(), done, {}, *source, bench.window->Devices());
         QCOMPARE(multi.Rule().level, coordination::Level::Off);
@@ -202,7 +203,8 @@ private slots:
         for (const char* hidden : { "641.250Mhz", "641.500Mhz", "641.750Mhz", "650.750Mhz" })
             QVERIFY2(!shown.contains(hidden), hidden);
         QVERIFY(shown.contains("641.000Mhz") && shown.contains("642.000Mhz") && shown.contains("650.500Mhz"));
-        QCOMPARE(multi.lbHidden->text(), QStringLiteral("7 channels hidden: 6 too close, 1 on intermodulation products"));
+        QCOMPARE(
+            multi.lbHidden->text(), QStringLiteral("7 channels hidden: 6 too close, 1 on intermodulation products"));
         QVERIFY(bench.dir.ConfigText().contains("[Coordination]\r\nLevel=2\r\n"));
         PublicStruct::Instance().LanguageIndex = 0;
         emit multi.cbMaxRF->activated(1);
@@ -220,8 +222,8 @@ private slots:
         multi.show();
         bench.boxes.answers = { 2 }; // the first proposal is declined
         multi.btAssignAllClick();
-        QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColProposedFreq),
-            (QStringList { "640.000Mhz", "660.000Mhz" }));
+        QCOMPARE(
+            Column(*multi.lbDevList, TFrmSetMuiltFreq::ColProposedFreq), (QStringList { "640.000Mhz", "660.000Mhz" }));
         QCOMPARE(bench.LastShown(), QStringLiteral("Set 2 devices to the proposed frequencies?"));
         QVERIFY(!multi.Assigning() && Bench::Received(bench.lead, 300).isEmpty());
 
@@ -247,11 +249,11 @@ private slots:
         const Scan choirBusy { channels, std::vector<int32_t>(40, 80) }; // all of Choir's band
         auto source = SourceList({ { "7", "2", "Lead", "" }, { "8", "1", "Choir", "" }, { "1", "1", "-", "" } });
         bool done = false;
-        TFrmSetMuiltFreq multi(bench.window.get(), done, { choirBusy.View() }, *source,
-            bench.window->Devices());
+        TFrmSetMuiltFreq multi(bench.window.get(), done, { choirBusy.View() }, *source, bench.window->Devices());
         bench.boxes.answers = { 2 };
         multi.btAssignAllClick();
-        QCOMPARE(bench.LastShown(), QStringLiteral("No compatible channel for: 8:1\nSet 1 devices to the proposed frequencies?"));
+        QCOMPARE(bench.LastShown(),
+            QStringLiteral("No compatible channel for: 8:1\nSet 1 devices to the proposed frequencies?"));
         QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColProposedFreq), (QStringList { "649.000Mhz", "none" }));
     }
 };

@@ -125,7 +125,10 @@ private slots:
         single->show();
         QVERIFY(single->btSetFreq->isEnabled());
         bool opened = false;
-        WhenModal<TFrmSetFreq>([&](TFrmSetFreq& set) { opened = true; set.reject(); });
+        WhenModal<TFrmSetFreq>([&](TFrmSetFreq& set) {
+            opened = true;
+            set.reject();
+        });
         single->btSetFreqClick(); // before any scan: nothing to offer
         QVERIFY(!opened);
 
@@ -192,7 +195,10 @@ private slots:
         QCOMPARE(TFrmMulitSet::SeriesColour(1), QColor(0, 255, 0));
 
         int listed = -1;
-        WhenModal<TFrmSetMuiltFreq>([&](TFrmSetMuiltFreq& set) { listed = set.lbDevList->topLevelItemCount(); set.reject(); });
+        WhenModal<TFrmSetMuiltFreq>([&](TFrmSetMuiltFreq& set) {
+            listed = set.lbDevList->topLevelItemCount();
+            set.reject();
+        });
         multi->btSetFreqClick();
         QCOMPARE(listed, 3);
         QVERIFY(multi->isVisible()); // cancelled: nothing was assigned
@@ -228,7 +234,10 @@ private slots:
         QCOMPARE(multi->Scan(9).Points.PointCount, 0);
         QCOMPARE(multi->CompleteScans(), 10);
         int listed = -1;
-        WhenModal<TFrmSetMuiltFreq>([&](TFrmSetMuiltFreq& set) { listed = set.lbDevList->topLevelItemCount(); set.reject(); });
+        WhenModal<TFrmSetMuiltFreq>([&](TFrmSetMuiltFreq& set) {
+            listed = set.lbDevList->topLevelItemCount();
+            set.reject();
+        });
         multi->btSetFreqClick();
         QCOMPARE(listed, 12);
 
@@ -303,11 +312,12 @@ private slots:
         multi.btSetFreqClick();
         QVERIFY(!multi.isVisible()); // at least one was confirmed
         QCOMPARE(proposed.size(), 4);
-        QVERIFY2(boxes.calls.back().message.contains(QStringLiteral("Set fail: 2:1 ")), qPrintable(boxes.calls.back().message));
+        QVERIFY2(boxes.calls.back().message.contains(QStringLiteral("Set fail: 2:1 ")),
+            qPrintable(boxes.calls.back().message));
         QVERIFY(!PublicStruct::Instance().ScanBusy);
         for (int row : { 0, 1, 3 })
-            QTRY_COMPARE_WITH_TIMEOUT(Row(*window, row)->text(TFrmMain::ColFreq) + QStringLiteral("Mhz"),
-                proposed[row], 5000);
+            QTRY_COMPARE_WITH_TIMEOUT(
+                Row(*window, row)->text(TFrmMain::ColFreq) + QStringLiteral("Mhz"), proposed[row], 5000);
         QVERIFY(Row(*window, 2)->text(TFrmMain::ColFreq) + QStringLiteral("Mhz") != proposed[2]
             || proposed[2] == QStringLiteral("none"));
     }

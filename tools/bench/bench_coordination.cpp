@@ -65,7 +65,8 @@ struct AssignmentWindow {
             band.StartFreq = 470.0;
             band.MaxChannel = 256;
             AddRepliedDevice(devices, QStringLiteral("127.0.0.2"), i + 1, 1, band);
-            auto* row = new QTreeWidgetItem(&source, { QString::number(i + 1), QStringLiteral("1"), "Rx", "127.0.0.2" });
+            auto* row
+                = new QTreeWidgetItem(&source, { QString::number(i + 1), QStringLiteral("1"), "Rx", "127.0.0.2" });
             row->setCheckState(0, Qt::Checked);
         }
         std::mt19937 rng(7);
@@ -156,7 +157,8 @@ int main(int argc, char** argv)
         std::printf("Assign all through the window, %d devices, f1+f2-f3, 256 channels: %.2f ms\n", count,
             AssignAllThroughTheWindowMs(count));
     std::printf("Assign all (median of 5 runs; devices placed; independent check of the plan):\n");
-    std::printf("  %-9s %8s %8s %6s %10s %8s %6s\n", "level", "devices", "channels", "busy", "time ms", "placed", "check");
+    std::printf(
+        "  %-9s %8s %8s %6s %10s %8s %6s\n", "level", "devices", "channels", "busy", "time ms", "placed", "check");
     const char* names[] = { "off", "spacing", "2f1-f2", "f1+f2-f3" };
     struct Band {
         int channels;

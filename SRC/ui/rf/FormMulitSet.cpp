@@ -18,7 +18,8 @@
 
 TFrmMulitSet* FrmMulitSet = nullptr;
 
-namespace {
+namespace
+{
 constexpr int LegendTop = 24;
 constexpr int LegendStep = 16;
 constexpr int LegendWidth = 96; // square and "255:255"

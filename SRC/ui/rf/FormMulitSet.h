@@ -13,7 +13,8 @@ class DeviceList;
 // Compatibility setup: the bands of up to ten checked devices are scanned one after another and
 // drawn together, one curve and legend per device; Set Freq then offers every listed device the
 // channels that no scan found busy (TFrmSetMuiltFreq).
-class TFrmMulitSet : public QDialog, public ToolReplyHandler {
+class TFrmMulitSet : public QDialog, public ToolReplyHandler
+{
     Q_OBJECT
 public:
     static constexpr int MaxScans = 10;

@@ -15,7 +15,8 @@
 
 TFrmSetFreq* FrmSetFreq = nullptr;
 
-namespace {
+namespace
+{
 constexpr unsigned TextSetSuccess = 69;
 constexpr unsigned TextSetFail = 72;
 } // namespace

@@ -3,7 +3,8 @@
 
 // The idle channels of one device's band after its own scan, and Set for the chosen one. Closes
 // itself after a confirmed assignment, with the opener's Done flag set.
-class TFrmSetFreq : public TIdleFreqBase {
+class TFrmSetFreq : public TIdleFreqBase
+{
     Q_OBJECT
 public:
     // The points are read while the window is open and are not kept.

@@ -25,7 +25,8 @@ TFrmSetMuiltFreq* FrmSetMuiltFreq = nullptr;
 
 using namespace coordination;
 
-namespace {
+namespace
+{
 
 constexpr unsigned TextSetSuccess = 69;
 constexpr unsigned TextSetFail = 72;
@@ -59,8 +60,8 @@ QString DeviceName(const TTMICListObj& device)
 
 } // namespace
 
-TFrmSetMuiltFreq::TFrmSetMuiltFreq(QWidget* owner, bool& done, std::vector<ScanView> scans,
-    const QTreeWidget& source, const DeviceList& devices)
+TFrmSetMuiltFreq::TFrmSetMuiltFreq(
+    QWidget* owner, bool& done, std::vector<ScanView> scans, const QTreeWidget& source, const DeviceList& devices)
     : TIdleFreqBase(owner, done, "FrmSetMuiltFreq")
     , m_scans(std::move(scans))
     , m_devices(devices)
@@ -336,13 +337,15 @@ void TFrmSetMuiltFreq::btAssignAllClick()
     }
     QString text;
     if (!unplaced.isEmpty())
-        text = LanguageText("没有可用的兼容通道: %1", "No compatible channel for: %1").arg(unplaced.join(QStringLiteral(", ")));
+        text = LanguageText("没有可用的兼容通道: %1", "No compatible channel for: %1")
+                   .arg(unplaced.join(QStringLiteral(", ")));
     if (m_steps.empty()) {
         ShowText(text.isEmpty() ? LanguageText("没有设备可分配!", "No device to assign!") : text);
         return;
     }
-    const QString question = LanguageText("将 %1 个设备设置为建议的频率?", "Set %1 devices to the proposed frequencies?")
-                                 .arg(m_steps.size());
+    const QString question
+        = LanguageText("将 %1 个设备设置为建议的频率?", "Set %1 devices to the proposed frequencies?")
+              .arg(m_steps.size());
     if (ShowMessageBox(this, text.isEmpty() ? question : text + QLatin1Char('\n') + question, QStringLiteral("提示"),
             ConfirmButtons, -1)
         != 1) {
@@ -402,8 +405,8 @@ void TFrmSetMuiltFreq::ReportAssignment()
     QStringList confirmed;
     QStringList failed;
     for (size_t i = 0; i < m_steps.size(); ++i)
-        (m_confirmed[i] ? confirmed : failed) << DeviceName(*m_steps[i].device) + QLatin1Char(' ')
-                + IdleFrequencyText(m_steps[i].freq);
+        (m_confirmed[i] ? confirmed : failed)
+            << DeviceName(*m_steps[i].device) + QLatin1Char(' ') + IdleFrequencyText(m_steps[i].freq);
     QStringList lines;
     if (!confirmed.isEmpty())
         lines << LanguageText("设置成功: %1", "Set success: %1").arg(confirmed.join(QStringLiteral(", ")));
@@ -417,7 +420,7 @@ void TFrmSetMuiltFreq::ReportAssignment()
 
 void TFrmSetMuiltFreq::EnableChoosing(bool on)
 {
-    for (QWidget* control : std::initializer_list<QWidget*> { lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard,
-             btSet, btAssignAll, lvFreq })
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, btSet, btAssignAll, lvFreq })
         control->setEnabled(on);
 }

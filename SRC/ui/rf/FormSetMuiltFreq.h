@@ -14,7 +14,8 @@ class QTreeWidgetItem;
 // next device. Beyond the plain rule it can keep channels clear of the carriers of the other
 // listed devices (spacing and third-order intermodulation), and propose and set a frequency for
 // every listed device at once (Assign all).
-class TFrmSetMuiltFreq : public TIdleFreqBase {
+class TFrmSetMuiltFreq : public TIdleFreqBase
+{
     Q_OBJECT
 public:
     // The columns of lbDevList: the source rows' cells, then the proposal of Assign all.
@@ -23,8 +24,8 @@ public:
     // scans: the points of the complete scans; source: the compatibility window's device list,
     // whose checked rows are listed here; devices: the records they name. Scans and records are
     // read while the window is open.
-    TFrmSetMuiltFreq(QWidget* owner, bool& done, std::vector<ScanView> scans, const QTreeWidget& source,
-        const DeviceList& devices);
+    TFrmSetMuiltFreq(
+        QWidget* owner, bool& done, std::vector<ScanView> scans, const QTreeWidget& source, const DeviceList& devices);
     ~TFrmSetMuiltFreq() override;
 
     void lbDevListClick(QTreeWidgetItem* row);

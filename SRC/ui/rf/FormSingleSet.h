@@ -10,7 +10,8 @@ class DeviceList;
 // Single band setup: one scan of a device's band, as the frequency scan window does it, then Set
 // Freq offers the channels the scan found idle (TFrmSetFreq). A confirmed assignment closes this
 // window too.
-class TFrmSingleSet : public QDialog, public ToolReplyHandler {
+class TFrmSingleSet : public QDialog, public ToolReplyHandler
+{
     Q_OBJECT
 public:
     TFrmSingleSet(QWidget* owner, const DeviceList& devices);

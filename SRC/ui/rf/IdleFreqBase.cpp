@@ -94,7 +94,7 @@ void TIdleFreqBase::SendSetChannel(const TTMICListObj& device, int channel)
     QThread::msleep(CommandPause);
     const std::optional<SingleBytePayload> payload = SetChannelPayload(channel);
     const int sent = payload ? SendCommand(device.IP, static_cast<uint8_t>(device.RXID),
-                                   static_cast<uint8_t>(device.DevIdx), CMD_SET_CHANNEL, payload->data(), AckLen)
+                         static_cast<uint8_t>(device.DevIdx), CMD_SET_CHANNEL, payload->data(), AckLen)
                              : 0;
     if (sent <= 0)
         DebugPrint("Set channel %d on [%d:%d] not sent (%d)", channel, device.RXID, device.DevIdx, sent);

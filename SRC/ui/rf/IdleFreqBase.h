@@ -15,7 +15,8 @@ class QTimer;
 class QTreeWidget;
 class TTMICListObj;
 
-class TIdleFreqBase : public QDialog, public ToolReplyHandler {
+class TIdleFreqBase : public QDialog, public ToolReplyHandler
+{
     Q_OBJECT
 public:
     static constexpr int ReplyTimeout = 2000; // ms
