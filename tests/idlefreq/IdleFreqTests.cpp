@@ -250,11 +250,14 @@ private slots:
         auto source = SourceList({ { "7", "2", "Lead", "" }, { "8", "1", "Choir", "" }, { "1", "1", "-", "" } });
         bool done = false;
         TFrmSetMuiltFreq multi(bench.window.get(), done, { choirBusy.View() }, *source, bench.window->Devices());
-        bench.boxes.answers = { 2 };
         multi.btAssignAllClick();
-        QCOMPARE(bench.LastShown(),
+        QCOMPARE(bench.boxes.calls[0].message,
             QStringLiteral("No compatible channel for: 8:1\nSet 1 devices to the proposed frequencies?"));
         QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColProposedFreq), (QStringList { "649.000Mhz", "none" }));
+        QCOMPARE(Bench::Received(bench.lead), QStringList { "11:40" });
+        bench.Ack(7, 2);
+        QTRY_COMPARE(bench.LastShown(), QStringLiteral("Set success: 7:2 649.000Mhz\nNo compatible channel for: 8:1"));
+        QVERIFY(Bench::Received(bench.choir, 200).isEmpty());
     }
 };
 

@@ -335,10 +335,11 @@ void TFrmSetMuiltFreq::btAssignAllClick()
         else
             m_steps.push_back({ device, rows[d], plan.ChannelOf(d), plan.FreqOf(d) });
     }
-    QString text;
+    m_unplacedText.clear();
     if (!unplaced.isEmpty())
-        text = LanguageText("没有可用的兼容通道: %1", "No compatible channel for: %1")
-                   .arg(unplaced.join(QStringLiteral(", ")));
+        m_unplacedText = LanguageText("没有可用的兼容通道: %1", "No compatible channel for: %1")
+                             .arg(unplaced.join(QStringLiteral(", ")));
+    const QString& text = m_unplacedText;
     if (m_steps.empty()) {
         ShowText(text.isEmpty() ? LanguageText("没有设备可分配!", "No device to assign!") : text);
         return;
@@ -412,6 +413,8 @@ void TFrmSetMuiltFreq::ReportAssignment()
         lines << LanguageText("设置成功: %1", "Set success: %1").arg(confirmed.join(QStringLiteral(", ")));
     if (!failed.isEmpty())
         lines << LanguageText("设置失败: %1", "Set fail: %1").arg(failed.join(QStringLiteral(", ")));
+    if (!m_unplacedText.isEmpty())
+        lines << m_unplacedText;
     m_steps.clear();
     if (m_target)
         BuildFor(*m_target);

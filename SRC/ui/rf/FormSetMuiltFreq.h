@@ -83,6 +83,7 @@ private:
     std::map<Pair, double> m_assigned;
     std::vector<Step> m_steps;
     std::vector<bool> m_confirmed;
+    QString m_unplacedText; // the devices Assign all could not place, for its report
     int m_step = -1; // the Assign all step awaiting its reply; -1 when none runs
 };
 
