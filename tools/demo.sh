@@ -5,8 +5,8 @@
 # With a display, Tessaro opens for you to use: choose Connect, then double-click the rows. The
 # simulator stops when you close Tessaro. Without one (or with DEMO_HEADLESS=1), a driver runs
 # the real main window under Xvfb through Connect, a tile per channel, Sync Tx, the settings and
-# the about window, a few seconds of RF history, a band scan, and a compatibility setup of all
-# channels with Assign all, and leaves screenshots in demo-out/shots/.
+# the about window, a few seconds of RF history, a band scan, a single band setup, and a
+# compatibility setup of all channels with Assign all, and leaves screenshots in demo-out/shots/.
 #
 # DEMO_BUILD_DIR (default build) and DEMO_OUT (default demo-out) choose other folders.
 set -euo pipefail

@@ -15,7 +15,9 @@
 #include "ui/rf/FormRFHistory.h"
 #include "ui/rf/FormMulitSet.h"
 #include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormSetFreq.h"
 #include "ui/rf/FormSetMuiltFreq.h"
+#include "ui/rf/FormSingleSet.h"
 
 #include <QAction>
 #include <QApplication>
@@ -92,6 +94,7 @@ public:
         ShowAbout();
         RecordRfHistory();
         ScanBand();
+        SingleSetup();
         CompatibilitySetup();
     }
 
@@ -268,6 +271,36 @@ private:
         if (points <= 0)
             throw DemoFailure("the band scan did not finish");
         Say(QStringLiteral("scan: %1 points").arg(points));
+    }
+
+    // One band scanned, its idle channels listed; the list is left without a choice.
+    void SingleSetup()
+    {
+        int offered = -1;
+        WhenModal("TFrmSingleSet", ModalWaitMs, [&](QWidget* modal) {
+            auto* single = static_cast<TFrmSingleSet*>(modal);
+            CheckFirstRow(single->lbDevList);
+            bool finished = false;
+            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            single->btStart->click();
+            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            QCoreApplication::processEvents();
+            Shoot(single, "single-setup");
+            WhenModal("TFrmSetFreq", ModalWaitMs, [&](QWidget* list) {
+                offered = static_cast<TFrmSetFreq*>(list)->lvFreq->topLevelItemCount();
+                Shoot(list, "set-freq");
+                list->close();
+            });
+            single->btSetFreq->click();
+            single->close();
+        });
+        Action("tbSingleSet")->trigger();
+        if (offered <= 0)
+            throw DemoFailure("the single band setup offered no idle channel");
+        Say(QStringLiteral("single band setup: %1 idle channels offered").arg(offered));
     }
 
     // Every channel checked: the first ten are scanned one after another and drawn together;
