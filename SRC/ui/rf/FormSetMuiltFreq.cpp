@@ -207,7 +207,9 @@ std::vector<int> TFrmSetMuiltFreq::OtherCarriers(const TTMICListObj& device) con
         if (!other || other == &device)
             continue;
         const auto assigned = m_assigned.find({ other->RXID, other->DevIdx });
-        carriers.push_back(FreqKHz(assigned != m_assigned.end() ? assigned->second : other->Freq));
+        const double freq = assigned != m_assigned.end() ? assigned->second : other->Freq;
+        if (freq > 0.0) // a device that never reported its frequency puts no carrier on air
+            carriers.push_back(FreqKHz(freq));
     }
     return carriers;
 }
