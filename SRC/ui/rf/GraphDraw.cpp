@@ -356,22 +356,34 @@ TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
 }
 
 // Fill, axes, grid, ticks and labels: drawn again only when something they show has changed.
+// A background is kept from the second drawing with the same ranges on: a live view whose range
+// moves on every refresh then never pays for a copy it would not use again.
 void TGraphDraw::DrawBackground()
 {
     const BackgroundKey key = CurrentBackgroundKey();
-    if (m_background.size() != m_image.size() || !(key == m_backgroundKey)) {
+    const bool kept = m_background.size() == m_image.size() && key == m_backgroundKey;
+    if (!kept && key == m_lastBackgroundKey) {
         if (m_background.size() != m_image.size()) // a fresh 2 MB image costs its page faults
             m_background = QImage(m_image.size(), QImage::Format_RGB32);
-        m_background.fill(Color);
-        QPainter p(&m_background);
-        p.setClipRect(m_background.rect()); // a clip rectangle halves the cost of thin lines
-        p.setFont(font());
-        DrawAxis(p);
-        if (GridColumns() > 0 && GridRows() > 0)
-            DrawAxisTitle(p);
+        PaintBackground(m_background);
         m_backgroundKey = key;
     }
-    std::memcpy(m_image.bits(), m_background.constBits(), static_cast<size_t>(m_image.sizeInBytes()));
+    m_lastBackgroundKey = key;
+    if (kept || key == m_backgroundKey)
+        std::memcpy(m_image.bits(), m_background.constBits(), static_cast<size_t>(m_image.sizeInBytes()));
+    else
+        PaintBackground(m_image);
+}
+
+void TGraphDraw::PaintBackground(QImage& image)
+{
+    image.fill(Color);
+    QPainter p(&image);
+    p.setClipRect(image.rect()); // a clip rectangle halves the cost of thin lines
+    p.setFont(font());
+    DrawAxis(p);
+    if (GridColumns() > 0 && GridRows() > 0)
+        DrawAxisTitle(p);
 }
 
 void TGraphDraw::DoPaint()
