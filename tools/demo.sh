@@ -27,8 +27,10 @@ prepare() {
   cmake --build "$build" -j "$(nproc)" --target tessaro tessaro-rxsim tessaro-demo
   rm -rf "$out"
   mkdir -p "$out/shots"
-  # Tessaro keeps Config.ini and its logs beside its executable: the copies work in demo-out.
+  # demo-out is a portable folder: the copies keep Config.ini and their logs there, never in
+  # the operator's own settings folder.
   cp "$build/SRC/tessaro" "$build/tools/demo/tessaro-demo" "$out/"
+  touch "$out/portable"
 }
 
 # Tessaro binds UDP port 1000; inside the namespace that needs no privilege of the host.

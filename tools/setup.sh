@@ -3,7 +3,8 @@
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
-          fonts-wqy-microhei fonts-liberation2 iproute2 util-linux)
+          fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
+          dpkg-dev libcap2-bin)  # the Debian package: shlibdeps; setcap in its install step
 
 missing=()
 for p in "${packages[@]}"; do

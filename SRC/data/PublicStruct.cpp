@@ -1,6 +1,7 @@
 #include "data/PublicStruct.h"
 
 #include "data/IniFile.h"
+#include "data/SettingsFolder.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -18,8 +19,9 @@ std::unique_ptr<PublicStruct>& Installed()
 }
 } // namespace
 
-PublicStruct::PublicStruct(QString exeDir)
-    : ExeDir(std::move(exeDir))
+PublicStruct::PublicStruct(QString settingsFolder)
+    : ExeDir(ExecutableDirectory())
+    , m_settingsFolder(std::move(settingsFolder))
 {
     IniFile file(ConfigPath());
     file.Load();
@@ -62,7 +64,7 @@ QString PublicStruct::ExecutableDirectory()
 PublicStruct& PublicStruct::Instance()
 {
     if (!Installed())
-        Install(std::make_unique<PublicStruct>(ExecutableDirectory()));
+        Install(std::make_unique<PublicStruct>(ChooseSettingsFolder(ExecutableDirectory())));
     return *Installed();
 }
 

@@ -3,23 +3,27 @@
 #include <cstdint>
 #include <memory>
 
-// The global settings of Config.ini section [Public], the executable's directory, the current
-// language and the pauses the windows share with the monitoring cycle.
+// The global settings of Config.ini section [Public], the executable's directory, the settings
+// folder, the current language and the pauses the windows share with the monitoring cycle.
 class PublicStruct {
 public:
-    // Reads the [Public] keys from exeDir + "Config.ini"; exeDir ends with '/'.
-    explicit PublicStruct(QString exeDir);
+    // Reads the [Public] keys from settingsFolder + "Config.ini"; settingsFolder ends with '/'.
+    // ExeDir is the executable's own directory whichever folder holds the settings.
+    explicit PublicStruct(QString settingsFolder);
 
     // The directory of /proc/self/exe with a trailing '/'.
     static QString ExecutableDirectory();
 
     // The process-wide instance; main() and tests install it before anything reads it. Instance()
-    // without an installed one installs one over ExecutableDirectory().
+    // without an installed one installs one over the folder ChooseSettingsFolder picks.
     static PublicStruct& Instance();
     static bool HasInstance();
     static void Install(std::unique_ptr<PublicStruct> instance);
 
-    QString ConfigPath() const { return ExeDir + QStringLiteral("Config.ini"); }
+    // Where Config.ini, the logs and the operator's COM<n> links live (ends with '/'). Every path
+    // that belongs beside Config.ini is derived from this.
+    const QString& SettingsFolder() const { return m_settingsFolder; }
+    QString ConfigPath() const { return m_settingsFolder + QStringLiteral("Config.ini"); }
 
     QString ExeDir;
     int32_t ConnectType = 0;
@@ -33,4 +37,7 @@ public:
     QString FontName = QStringLiteral("Arial");
     int32_t FontSize = 10;
     uint8_t FontCharset = 0;
+
+private:
+    QString m_settingsFolder;
 };

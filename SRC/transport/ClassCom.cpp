@@ -2,6 +2,7 @@
 
 #include "data/DebugPrint.h"
 #include "data/PublicStruct.h"
+#include "data/SettingsFolder.h"
 #include "protocol/Messages.h"
 
 #include <QCoreApplication>
@@ -92,9 +93,11 @@ bool ParityFlags(char parity, tcflag_t* flags)
     }
 }
 
-QString ExeDirectory()
+// The operator's COM<n> links and the link activity log live beside Config.ini.
+QString SettingsDirectory()
 {
-    return PublicStruct::HasInstance() ? PublicStruct::Instance().ExeDir : PublicStruct::ExecutableDirectory();
+    return PublicStruct::HasInstance() ? PublicStruct::Instance().SettingsFolder()
+                                       : ChooseSettingsFolder(PublicStruct::ExecutableDirectory());
 }
 
 int QueuedCount(int fd)
@@ -138,11 +141,11 @@ void cnComm::SetDelay(int milliseconds)
     m_delayMs.store(std::max(0, milliseconds));
 }
 
-QString cnComm::DevicePath(unsigned port, const QString& exeDir)
+QString cnComm::DevicePath(unsigned port, const QString& folder)
 {
     // A dangling COM<n> link still names the port: opening it then fails instead of silently
     // falling back to a different device.
-    const QFileInfo entry(exeDir + QStringLiteral("COM%1").arg(port));
+    const QFileInfo entry(folder + QStringLiteral("COM%1").arg(port));
     if (entry.exists() || entry.isSymLink())
         return entry.filePath();
     return QStringLiteral("/dev/ttyS%1").arg(port - 1);
@@ -151,7 +154,7 @@ QString cnComm::DevicePath(unsigned port, const QString& exeDir)
 void cnComm::SetPortName(unsigned port)
 {
     m_port.store(port);
-    m_portName = DevicePath(port, ExeDirectory());
+    m_portName = DevicePath(port, SettingsDirectory());
 }
 
 bool cnComm::Open(unsigned port, int baud)
@@ -516,7 +519,7 @@ void cnComm::LogLink(LinkDirection direction, const uint8_t* bytes, int count)
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toLatin1();
     const QByteArray line = time + " Uart " + verb + " [" + QByteArray::number(count) + "]" + hex + "\r\n";
 
-    QFile file(ExeDirectory() + QStringLiteral(u"调试日志.Log"));
+    QFile file(SettingsDirectory() + QStringLiteral(u"调试日志.Log"));
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(line);
     DebugPrint("Uart %s [%d]%s", verb, count, hex.constData());

@@ -45,8 +45,8 @@ public:
 
     unsigned Port() const { return m_port; }
     QString PortName() const { return m_portName; }
-    // The device path port n names, given the executable's directory.
-    static QString DevicePath(unsigned port, const QString& exeDir);
+    // The device path port n names, given the settings folder that may hold a COM<n> link.
+    static QString DevicePath(unsigned port, const QString& folder);
 
     // The process-wide serial port, created closed at start-up.
     static cnComm& Instance();

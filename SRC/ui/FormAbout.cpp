@@ -3,7 +3,9 @@
 #include "AppVersion.h"
 #include "Pictures.h"
 #include "PublicFont.h"
+#include "data/PublicStruct.h"
 #include "lang/Language.h"
+#include "ui/Discovery.h"
 
 #include <QFontMetrics>
 #include <QLabel>
@@ -70,13 +72,21 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner)
     lbVersion->setObjectName(QStringLiteral("lbVersion"));
     lbVersion->setGeometry(150, 92, 310, 24);
 
+    // Which Config.ini is in use is not obvious once copies and installed builds coexist.
+    lbSettingsFolder = new QLabel(this);
+    lbSettingsFolder->setObjectName(QStringLiteral("lbSettingsFolder"));
+    lbSettingsFolder->setGeometry(150, 116, 310, 34);
+    lbSettingsFolder->setWordWrap(true);
+    lbSettingsFolder->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    ShowSettingsFolder();
+
     Image3 = new QLabel(this);
     Image3->setObjectName(QStringLiteral("Image3"));
     Image3->setGeometry(20, 152, 440, 128);
     Image3->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
 
     for (QWidget* part : { static_cast<QWidget*>(Image1), static_cast<QWidget*>(lbName),
-             static_cast<QWidget*>(lbVersion), static_cast<QWidget*>(Image3) })
+             static_cast<QWidget*>(lbVersion), static_cast<QWidget*>(lbSettingsFolder), static_cast<QWidget*>(Image3) })
         part->installEventFilter(this);
 
     PrepareScrollText();
@@ -87,6 +97,19 @@ TFrmAbout::TFrmAbout(QWidget* owner) : QDialog(owner)
     Timer1->setInterval(100);
     connect(Timer1, &QTimer::timeout, this, &TFrmAbout::Timer1Timer);
     Timer1->start();
+}
+
+// Two lines at most: the folder may break after any '/', and what is still too long loses its
+// middle. The tool tip holds the whole path.
+void TFrmAbout::ShowSettingsFolder()
+{
+    const QString folder = PublicStruct::Instance().SettingsFolder();
+    const QString caption = LanguageText("设置文件夹：", "Settings folder: ");
+    const QFontMetrics metrics = lbSettingsFolder->fontMetrics();
+    const int room = 2 * lbSettingsFolder->width() - metrics.horizontalAdvance(caption) - 4 * metrics.averageCharWidth();
+    QString shown = metrics.elidedText(folder, Qt::ElideMiddle, room);
+    lbSettingsFolder->setText(caption + shown.replace(QLatin1Char('/'), QStringLiteral("/\u200B")));
+    lbSettingsFolder->setToolTip(folder);
 }
 
 void TFrmAbout::PrepareScrollText()

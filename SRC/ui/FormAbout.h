@@ -5,7 +5,8 @@
 class QLabel;
 class QTimer;
 
-// The about window: the logo, the product name, the version and a slowly scrolling text.
+// The about window: the logo, the product name, the version, the settings folder in use and a
+// slowly scrolling text.
 // A click anywhere on it closes it.
 class TFrmAbout : public QDialog {
     Q_OBJECT
@@ -24,12 +25,14 @@ protected:
 
 private:
     void FormClick();
+    void ShowSettingsFolder();
     void PrepareScrollText();
     void DrawScrollText();
 
     QLabel* Image1 = nullptr;
     QLabel* lbName = nullptr;
     QLabel* lbVersion = nullptr;
+    QLabel* lbSettingsFolder = nullptr;
     QLabel* Image3 = nullptr;
     QTimer* Timer1 = nullptr;
 

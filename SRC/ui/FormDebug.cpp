@@ -77,8 +77,8 @@ void TDebugImage::paintEvent(QPaintEvent*)
 
 TFrmDebug::TFrmDebug(QWidget* owner, const QString& settingsFileName)
     : QWidget(nullptr)
-    , m_exeDir(PublicStruct::Instance().ExeDir)
-    , m_settingsPath(m_exeDir + settingsFileName)
+    , m_folder(PublicStruct::Instance().SettingsFolder())
+    , m_settingsPath(m_folder + settingsFileName)
     , m_lineLimit(IniReadInt(m_settingsPath, QStringLiteral("Public"), QStringLiteral("DebugBufferLines"),
           DefaultBufferLines))
 {
@@ -185,7 +185,7 @@ void TFrmDebug::DebugLine(const QByteArray& gbkLine)
 // program ends; a file that cannot be opened only misses the line.
 void TFrmDebug::AppendToLogFile(const QByteArray& gbkLine) const
 {
-    QFile file(m_exeDir + QStringLiteral("DebugLog.Log"));
+    QFile file(m_folder + QStringLiteral("DebugLog.Log"));
     if (file.open(QIODevice::WriteOnly | QIODevice::Append))
         file.write(gbkLine + "\r\n");
 }

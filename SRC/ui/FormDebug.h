@@ -32,12 +32,12 @@ protected:
 };
 
 // The diagnostic console: collects the DebugPrint lines (from any thread), draws the newest as
-// white text on black and, while Save is down, appends them to ExeDir + "DebugLog.Log".
+// white text on black and, while Save is down, appends them to DebugLog.Log in the settings folder.
 class TFrmDebug : public QWidget, public DebugSink {
     Q_OBJECT
 public:
     // A top-level window of its own (no Qt parent); owner only chooses the screen it is centred
-    // on when no position is stored. settingsFileName is relative to ExeDir.
+    // on when no position is stored. settingsFileName is relative to the settings folder.
     TFrmDebug(QWidget* owner, const QString& settingsFileName);
     ~TFrmDebug() override;
 
@@ -80,7 +80,7 @@ private:
     void Timer1Timer();
     void FormResize();
 
-    const QString m_exeDir;
+    const QString m_folder;
     const QString m_settingsPath;
     const int32_t m_lineLimit;
 
@@ -99,7 +99,7 @@ private:
 // The debug window while one exists, null otherwise.
 extern TFrmDebug* FrmDebug;
 
-// Creates and shows the debug window (settings in ExeDir + "Config.ini") unless one exists;
+// Creates and shows the debug window (settings in the settings folder's Config.ini) unless one exists;
 // returns it. The window lives until DestroyDebugWindow, at the latest until the application
 // object is destroyed.
 TFrmDebug* CreateDebugWindow(QWidget* owner);

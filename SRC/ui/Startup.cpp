@@ -3,10 +3,12 @@
 #include "ui/Startup.h"
 
 #include "data/PublicStruct.h"
+#include "data/SettingsFolder.h"
 #include "lang/Language.h"
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
+#include "ui/StartOptions.h"
 
 #include <QMessageBox>
 #include <cstdio>
@@ -51,9 +53,14 @@ void ShowErrorBox(const QString& message)
     QMessageBox::critical(nullptr, ApplicationTitle, text);
 }
 
-void CreateProcessObjects()
+void CreateProcessObjects(const QString& configDir)
 {
-    PublicStruct::Install(std::make_unique<PublicStruct>(PublicStruct::ExecutableDirectory()));
+    const QString folder = configDir.isEmpty() ? ChooseSettingsFolder(PublicStruct::ExecutableDirectory()) : configDir;
+    // A folder that cannot be made still lets the window open; every save then reports its path.
+    const QString problem = MakeSettingsFolder(folder);
+    if (!problem.isEmpty())
+        std::fprintf(stderr, "tessaro: %s\n", qPrintable(problem));
+    PublicStruct::Install(std::make_unique<PublicStruct>(folder));
     cLanguage::Install(std::make_unique<cLanguage>());
     cnComm::Instance();
 }
@@ -74,8 +81,14 @@ int RunMainWindow(int udpPort)
 
 int RunTessaro(int argc, char** argv)
 {
-    CreateProcessObjects();
-    TessaroApplication app(argc, argv);
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const StartOptions options = ParseStartOptions(arguments);
+    if (options.action != StartOptions::Action::Run)
+        return PrintStartOptions(options);
+    const std::unique_ptr<TessaroApplication> app = StartApplication(argc, argv);
+    CreateProcessObjects(options.configDir);
     QApplication::setApplicationName(ApplicationTitle);
     return RunMainWindow();
 }

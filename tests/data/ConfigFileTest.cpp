@@ -113,7 +113,8 @@ private slots:
     void withoutAFileEverythingIsDefault()
     {
         const PublicStruct settings(Dir());
-        QCOMPARE(settings.ExeDir, Dir());
+        QCOMPARE(settings.SettingsFolder(), Dir());
+        QCOMPARE(settings.ExeDir, PublicStruct::ExecutableDirectory());
         QCOMPARE(settings.ConfigPath(), m_path);
         QCOMPARE(settings.ConnectType, 0);
         QCOMPARE(settings.UartPort, 1);
@@ -161,7 +162,7 @@ private slots:
         QCOMPARE(PublicStruct::Instance().ExeDir, PublicStruct::ExecutableDirectory());
         QVERIFY(PublicStruct::HasInstance());
         PublicStruct::Install(std::make_unique<PublicStruct>(Dir()));
-        QCOMPARE(PublicStruct::Instance().ExeDir, Dir());
+        QCOMPARE(PublicStruct::Instance().SettingsFolder(), Dir());
     }
 
     void deviceListRoundTripInGbk()

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -62,11 +63,13 @@ int main(int argc, char** argv)
     std::vector<PictureDrawing> drawings = ToolbarDrawings();
     for (const PictureDrawing& drawing : WindowDrawings())
         drawings.push_back(drawing);
+    for (const PictureDrawing& drawing : AppIconDrawings())
+        drawings.push_back(drawing);
 
     int failures = 0;
     for (const PictureDrawing& drawing : drawings) {
         const QString path = QDir(directory).filePath(QString::fromLatin1(drawing.fileName));
-        if (WritePng(Render(drawing), path))
+        if (QDir().mkpath(QFileInfo(path).path()) && WritePng(Render(drawing), path))
             std::printf("%s %dx%d\n", qPrintable(path), drawing.size.width(), drawing.size.height());
         else
             ++failures;

@@ -16,6 +16,7 @@ struct PictureDrawing {
 
 std::vector<PictureDrawing> ToolbarDrawings();
 std::vector<PictureDrawing> WindowDrawings();
+std::vector<PictureDrawing> AppIconDrawings();
 
 // The house colours.
 namespace palette {

@@ -1,0 +1,45 @@
+#!/usr/bin/env bash
+# The Debian package of a finished build (default build/): cpack builds it, it holds the files an
+# installation needs, its program runs from a throw-away root, and its install step grants port
+# 1000 where setcap exists and still succeeds where it does not.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+build=${1:-build}
+
+fail() {
+  echo "package check: $*" >&2
+  exit 1
+}
+
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+rm -f "$build"/tessaro_*.deb
+(cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack -G DEB failed"; }
+deb=$(ls "$build"/tessaro_"$version"_*.deb)
+
+listing=$(dpkg -c "$deb")
+expected=(usr/bin/tessaro usr/bin/tessaro-rxsim usr/share/applications/tessaro.desktop)
+for size in 16 22 24 32 48 64 128 256; do
+  expected+=("usr/share/icons/hicolor/${size}x${size}/apps/tessaro.png")
+done
+for path in "${expected[@]}"; do
+  grep -q " \./$path\$" <<<"$listing" || fail "$path is not in $deb"
+done
+dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no library dependencies (shlibdeps) in $deb"
+
+root=$(mktemp -d)
+trap 'rm -rf "$root"' EXIT
+dpkg -x "$deb" "$root"
+dpkg-deb -e "$deb" "$root/DEBIAN"
+out=$("$root/usr/bin/tessaro" --version) || fail "the packaged tessaro --version failed"
+[ "$out" = "Tessaro $version" ] || fail "the packaged tessaro printed '$out'"
+grep -qx 'Name\[zh_CN\]=无线麦克风管理软件' "$root/usr/share/applications/tessaro.desktop" \
+  || fail "the desktop entry has no Chinese name"
+
+# The install step, as dpkg runs it for another root; without setcap on the PATH it must pass too.
+DPKG_ROOT=$root PATH=/nonexistent /bin/sh "$root/DEBIAN/postinst" configure 2>/dev/null \
+  || fail "postinst fails where setcap is missing"
+if [ "$(id -u)" -eq 0 ] && command -v setcap >/dev/null; then
+  DPKG_ROOT=$root "$root/DEBIAN/postinst" configure || fail "postinst failed"
+  getcap "$root/usr/bin/tessaro" | grep -q cap_net_bind_service || fail "postinst did not grant port 1000"
+fi
+echo "package check: $(basename "$deb") builds, lists its files and runs from a throw-away root"
