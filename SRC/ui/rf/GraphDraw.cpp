@@ -36,8 +36,10 @@ void VerticalLine(QImage& image, int x, int y0, int y1, QRgb colour, int step = 
     if (x < 0 || x >= image.width())
         return;
     const int first = y0 + std::max(0, (-y0 + step - 1) / step * step);
+    uchar* bits = image.bits(); // once: scanLine() checks for sharing on every call
+    const qsizetype stride = image.bytesPerLine();
     for (int y = first; y <= std::min(y1, image.height() - 1); y += step)
-        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
 }
 
 constexpr int Dotted = 2;
@@ -480,12 +482,14 @@ void TGraphDraw::DrawLabel(QPainter& p, const QString& text, const QRect& box, b
     int x = centreAlways || width < box.width() ? box.left() + (box.width() - width) / 2 : box.left();
     QImage& image = *static_cast<QImage*>(p.device());
     const QRect visible = box.intersected(image.rect());
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     for (QChar c : text) {
         const QImage& glyph = GlyphImage(c);
         const QRect target = QRect(x, box.top(), glyph.width(), glyph.height()).intersected(visible);
         for (int y = target.top(); y <= target.bottom(); ++y) {
             const QRgb* from = reinterpret_cast<const QRgb*>(glyph.constScanLine(y - box.top())) + (target.left() - x);
-            std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(image.scanLine(y)) + target.left());
+            std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(bits + y * stride) + target.left());
         }
         x += glyph.width();
     }
