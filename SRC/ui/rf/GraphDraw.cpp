@@ -36,8 +36,10 @@ void VerticalLine(QImage& image, int x, int y0, int y1, QRgb colour, int step = 
     if (x < 0 || x >= image.width())
         return;
     const int first = y0 + std::max(0, (-y0 + step - 1) / step * step);
+    uchar* bits = image.bits(); // once: scanLine() checks for sharing on every call
+    const qsizetype stride = image.bytesPerLine();
     for (int y = first; y <= std::min(y1, image.height() - 1); y += step)
-        reinterpret_cast<QRgb*>(image.scanLine(y))[x] = colour;
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
 }
 
 constexpr int Dotted = 2;
@@ -356,22 +358,34 @@ TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
 }
 
 // Fill, axes, grid, ticks and labels: drawn again only when something they show has changed.
+// A background is kept from the second drawing with the same ranges on: a live view whose range
+// moves on every refresh then never pays for a copy it would not use again.
 void TGraphDraw::DrawBackground()
 {
     const BackgroundKey key = CurrentBackgroundKey();
-    if (m_background.size() != m_image.size() || !(key == m_backgroundKey)) {
+    const bool kept = m_background.size() == m_image.size() && key == m_backgroundKey;
+    if (!kept && key == m_lastBackgroundKey) {
         if (m_background.size() != m_image.size()) // a fresh 2 MB image costs its page faults
             m_background = QImage(m_image.size(), QImage::Format_RGB32);
-        m_background.fill(Color);
-        QPainter p(&m_background);
-        p.setClipRect(m_background.rect()); // a clip rectangle halves the cost of thin lines
-        p.setFont(font());
-        DrawAxis(p);
-        if (GridColumns() > 0 && GridRows() > 0)
-            DrawAxisTitle(p);
+        PaintBackground(m_background);
         m_backgroundKey = key;
     }
-    std::memcpy(m_image.bits(), m_background.constBits(), static_cast<size_t>(m_image.sizeInBytes()));
+    m_lastBackgroundKey = key;
+    if (kept || key == m_backgroundKey)
+        std::memcpy(m_image.bits(), m_background.constBits(), static_cast<size_t>(m_image.sizeInBytes()));
+    else
+        PaintBackground(m_image);
+}
+
+void TGraphDraw::PaintBackground(QImage& image)
+{
+    image.fill(Color);
+    QPainter p(&image);
+    p.setClipRect(image.rect()); // a clip rectangle halves the cost of thin lines
+    p.setFont(font());
+    DrawAxis(p);
+    if (GridColumns() > 0 && GridRows() > 0)
+        DrawAxisTitle(p);
 }
 
 void TGraphDraw::DoPaint()
@@ -468,12 +482,14 @@ void TGraphDraw::DrawLabel(QPainter& p, const QString& text, const QRect& box, b
     int x = centreAlways || width < box.width() ? box.left() + (box.width() - width) / 2 : box.left();
     QImage& image = *static_cast<QImage*>(p.device());
     const QRect visible = box.intersected(image.rect());
+    uchar* bits = image.bits();
+    const qsizetype stride = image.bytesPerLine();
     for (QChar c : text) {
         const QImage& glyph = GlyphImage(c);
         const QRect target = QRect(x, box.top(), glyph.width(), glyph.height()).intersected(visible);
         for (int y = target.top(); y <= target.bottom(); ++y) {
             const QRgb* from = reinterpret_cast<const QRgb*>(glyph.constScanLine(y - box.top())) + (target.left() - x);
-            std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(image.scanLine(y)) + target.left());
+            std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(bits + y * stride) + target.left());
         }
         x += glyph.width();
     }

@@ -148,6 +148,7 @@ private:
     void RestoreUnderTrack();
     void ResizeImage();
     void DrawBackground();
+    void PaintBackground(QImage& image);
 
     // What the background (fill, axes, grid, ticks, labels) depends on: while it stays the same,
     // DoPaint copies the background drawn last time instead of drawing it again.
@@ -173,7 +174,8 @@ private:
     int m_trackX = 0, m_trackY = 0;
     QImage m_image;
     QImage m_background;
-    BackgroundKey m_backgroundKey;
+    BackgroundKey m_backgroundKey; // of m_background
+    BackgroundKey m_lastBackgroundKey; // of the drawing before
     std::vector<QPoint> m_path; // one series' polyline, kept to spare an allocation per drawing
     QHash<QChar, QImage> m_glyphs;
     QFont m_labelFont;
