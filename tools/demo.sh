@@ -5,8 +5,10 @@
 # With a display, Tessaro opens for you to use: choose Connect, then double-click the rows. The
 # simulator stops when you close Tessaro. Without one (or with DEMO_HEADLESS=1), a driver runs
 # the real main window under Xvfb through Connect, a tile per channel, Sync Tx, the settings and
-# the about window, a few seconds of RF history, a band scan, a single band setup, and a
-# compatibility setup of all channels with Assign all, and leaves screenshots in demo-out/shots/.
+# the about window, a few seconds of RF history, a band scan, a single band setup, a
+# compatibility setup of all channels with Assign all, then a low battery, an RF loss and a
+# channel lost and restored, and leaves screenshots in demo-out/shots/ (the show's events in
+# demo-out/Events.log).
 #
 # DEMO_BUILD_DIR (default build) and DEMO_OUT (default demo-out) choose other folders.
 set -euo pipefail
@@ -53,8 +55,11 @@ MSG
   exit 1
 }
 
+# The show's episodes for the watch: receiver 4's batteries run down, receiver 3 loses its RF and
+# receiver 2 falls silent for a while, each well after the first steps are done.
 start_simulator() {
-  "$build/tools/rxsim/tessaro-rxsim" --pty >"$out/rxsim.log" 2>"$out/rxsim.err" &
+  "$build/tools/rxsim/tessaro-rxsim" --pty --battery-empty 4@20 --rf-loss 3@22-80 --silence 2@25-45 \
+    >"$out/rxsim.log" 2>"$out/rxsim.err" &
   sim_pid=$!
   trap 'kill "$sim_pid" 2>/dev/null; wait "$sim_pid" 2>/dev/null || true' EXIT
   for _ in $(seq 100); do

@@ -33,6 +33,8 @@ PublicStruct::PublicStruct(QString settingsFolder)
     FontName = file.ReadString(section, QStringLiteral("FontName"), QStringLiteral("Arial"));
     FontCharset = static_cast<uint8_t>(file.ReadInt(section, QStringLiteral("FontCharset"), 0) & 0xFF);
     FontSize = file.ReadInt(section, QStringLiteral("FontSize"), 10);
+    AlertLowBattery = file.ReadInt(section, QStringLiteral("AlertLowBattery"), 1) != 0;
+    AlertRFLoss = file.ReadInt(section, QStringLiteral("AlertRFLoss"), 1) != 0;
     // Every start is in English, whatever the language menu stored last time.
     LanguageIndex = 1;
     ScanBusy = false;

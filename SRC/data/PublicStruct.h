@@ -37,6 +37,9 @@ public:
     QString FontName = QStringLiteral("Arial");
     int32_t FontSize = 10;
     uint8_t FontCharset = 0;
+    // Alert switches of the system settings window; on unless stored as 0.
+    bool AlertLowBattery = true;
+    bool AlertRFLoss = true;
 
 private:
     QString m_settingsFolder;

@@ -254,3 +254,8 @@ QString BuiltinText(unsigned n)
     const TextPair& pair = BuiltinTexts[n];
     return QString::fromUtf8(language == 0 ? pair.chinese : pair.english);
 }
+
+QString LanguageText(const char* chinese, const char* english)
+{
+    return QString::fromUtf8(PublicStruct::Instance().LanguageIndex == 0 ? chinese : english);
+}

@@ -41,3 +41,6 @@ QString TranslateText(const QString& source);
 // Row n (0..82) of the built-in bilingual table in the current language; empty outside it.
 QString BuiltinText(unsigned n);
 constexpr unsigned BuiltinTextCount = 83;
+
+// The current language's text of a message that the translation table has no row for.
+QString LanguageText(const char* chinese, const char* english);

@@ -1,5 +1,6 @@
 #include "transport/UDPServer.h"
 
+#include "lang/Language.h"
 #include "protocol/Messages.h"
 
 #include <QCoreApplication>
@@ -35,8 +36,12 @@ QString ExecutablePath()
 // Ports below 1024 are privileged on Linux; a refusal says how to grant the privilege.
 UDPServerException BindFailure(int error, int port)
 {
+    // The code and its Chinese name stay as they were, for logs and scripts that look for them.
     if (error == EADDRINUSE)
-        return UDPServerException(UDP_PORT_IN_USE);
+        return UDPServerException(UDP_PORT_IN_USE,
+            LanguageText("UDP 端口 %1 已被占用: 可能另一个 Tessaro 正在运行。",
+                "UDP port %1 is in use: another copy of Tessaro may be running.")
+                .arg(port));
     QString detail = QStringLiteral("bind to port %1: %2").arg(port).arg(QString::fromLocal8Bit(std::strerror(error)));
     if (error == EACCES || error == EPERM)
         detail += QStringLiteral(". Ports below 1024 need root or the capability CAP_NET_BIND_SERVICE: "

@@ -33,8 +33,3 @@ bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8
     ShowMessageBox(owner, SendFailureText(result), QStringLiteral("提示"), 0, -1);
     return false;
 }
-
-QString LanguageText(const char* chinese, const char* english)
-{
-    return QString::fromUtf8(PublicStruct::Instance().LanguageIndex == 0 ? chinese : english);
-}

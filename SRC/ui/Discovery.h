@@ -2,6 +2,8 @@
 // The discovery windows address every receiver at once: their requests go to the broadcast
 // address (or, with the serial connection type, to the bus). A request that no transport took is
 // shown to the user, since a search that never left would look like an empty network.
+#include "lang/Language.h"
+
 #include <QString>
 #include <cstdint>
 
@@ -13,6 +15,3 @@ bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8
 
 // Why SendCommand did not send (its result 0 or below), for the user.
 QString SendFailureText(int result);
-
-// The current language's text of a message that the translation table has no row for.
-QString LanguageText(const char* chinese, const char* english);

@@ -40,6 +40,7 @@ namespace
 
 constexpr int ConnectSpacing = 200;
 const QColor ConnectedRowColour(255, 0, 0);
+const QColor LostRowColour(150, 150, 150);
 const QString DefaultTileName = QStringLiteral("QX-500");
 
 PublicStruct& Settings()
@@ -77,6 +78,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
 
     LoadDeviceList();
     Timer1->start();
+    CreateWatchTimer();
 }
 
 TFrmMain::~TFrmMain()
@@ -164,8 +166,12 @@ QTreeWidgetItem* TFrmMain::AppendDeviceRow(const TTMICListObj& record, const QSt
 
 void TFrmMain::lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const
 {
-    if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0)
+    if (IsLostRow(index)) {
+        option.palette.setColor(QPalette::Text, LostRowColour);
+        option.font.setItalic(true);
+    } else if (index.siblingAtColumn(ColIP).data(Qt::UserRole).toInt() != 0) {
         option.palette.setColor(QPalette::Text, ConnectedRowColour);
+    }
 }
 
 void TFrmMain::LoadDeviceList()
@@ -173,6 +179,7 @@ void TFrmMain::LoadDeviceList()
     m_tiles.clear();
     m_tileSlots.fill(false);
     lbDevList->clear();
+    m_watch.Clear();
     const QString path = Settings().ConfigPath();
     const bool complete = ::LoadDeviceList(path, m_devices);
     for (const auto& record : m_devices)
@@ -213,12 +220,6 @@ void TFrmMain::ReportSaveResult(bool ok, const QString& what)
     else if (!dir.isWritable())
         reason = QStringLiteral("the folder is read-only");
     AddMessage(QStringLiteral("Cannot save %1 to %2: %3").arg(what, path, reason));
-}
-
-void TFrmMain::AddMessage(const QString& line)
-{
-    lbMsg->addItem(line);
-    lbMsg->scrollToBottom();
 }
 
 void TFrmMain::SetStatusPanelText(int panel, const QString& text)
@@ -266,6 +267,7 @@ void TFrmMain::tbDisConnectClick()
         record->ConnectDeadline = 0;
         record->Connected = false;
     }
+    ResetWatch();
     for (int i = 0; i < lbDevList->topLevelItemCount(); ++i)
         lbDevList->topLevelItem(i)->setData(ColIP, Qt::UserRole, 0);
     lbDevList->viewport()->update();
@@ -372,6 +374,7 @@ void TFrmMain::mnDelDeviceClick()
         lbDevList->setCurrentItem(lbDevList->topLevelItem(std::min(index, rows - 1)));
 
     m_devices.RemoveFirst(rxid, devIdx);
+    m_watch.Forget(rxid, devIdx);
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         CloseTile(tile);
     SaveDeviceList();
@@ -407,6 +410,7 @@ void TFrmMain::lbDevListDblClick()
         tile->SetFreq(record->Freq);
         tile->SetChannel(record->Channel);
     }
+    ApplyWatchLook(*tile);
     tile->show();
     m_tiles.push_back(std::move(tile));
     ResizeTileArea();

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/ChannelWatch.h"
 #include "data/Device.h"
 #include "protocol/Frame.h"
 #include "transport/SendCommand.h"
@@ -25,6 +26,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class DatagramEvent;
+struct StatusReply;
 class TTMICObject;
 class TUDPServer;
 
@@ -60,7 +62,8 @@ public:
     void LoadDeviceList();
     bool SaveDeviceList();
 
-    void AddMessage(const QString& line); // a line in lbMsg
+    void AddMessage(const QString& line); // a line in lbMsg, also appended to Events.log
+    QString EventLogPath() const;          // Events.log beside Config.ini
     void SetStatusPanelText(int panel, const QString& text);
     QString StatusPanelText(int panel) const;
     // Opens the serial port on UartPort at UartRate and shows the outcome in the serial panel.
@@ -99,7 +102,12 @@ public:
     void mnPropertyClick();
     void lbDevListDblClick();
     void ScrollBox1Resize();
-    // Red text for a row whose data value is not 0.
+    // The operator's watch: lost channels and alerts. The benchmark switches it off to measure
+    // what it costs; it is on otherwise.
+    const ChannelWatch& Watch() const { return m_watch; }
+    void SetWatching(bool on) { m_watching = on; }
+    void WatchTimerTimer(); // the lost time on the tiles and the low-battery flash
+    // Red text for a row whose data value is not 0; grey for a lost channel.
     void lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const;
 
 protected:
@@ -141,6 +149,17 @@ private:
     void UpdateKnownDevice(TTMICListObj& record, const QString& source, const DeviceBandInfo& info);
     void AddRepliedChannel(const QString& source, int rxid, int devIdx, const DeviceBandInfo& info);
     void DrainSerialFrames();
+
+    void CreateWatchTimer();
+    static bool IsLostRow(const QModelIndex& index);
+    void WatchPollSending(const TTMICListObj& record, uint32_t now);
+    void WatchAnswered(int rxid, int devIdx);
+    void WatchStatus(const TTMICListObj& record, const StatusReply& status);
+    void ShowLost(int rxid, int devIdx, bool lost);
+    void ApplyWatchLook(TTMICObject& tile) const;
+    void ResetWatch();
+    void AddChannelMessage(const char* chinese, const char* english, int rxid, int devIdx);
+    void LogEvent(const QString& line);
 
     // Controls, named as the window's design names them.
     QToolBar* ToolBar1 = nullptr;
@@ -214,4 +233,10 @@ private:
     uint32_t m_lastSerialRead = 0;
     std::deque<std::vector<uint8_t>> m_serialFrames;
     bool m_drainingSerial = false;
+
+    ChannelWatch m_watch;
+    bool m_watching = true;
+    QTimer* WatchTimer = nullptr;
+    bool m_flashPhase = false;
+    bool m_eventLogFailureShown = false;
 };

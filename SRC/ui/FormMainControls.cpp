@@ -43,6 +43,10 @@ constexpr int StatusPanelWidths[TFrmMain::StatusPanelCount] = { 120, 80, 100, 50
 constexpr int DeviceColumnWidths[] = { 100, 70, 60, 90, 100, 50 };
 constexpr unsigned DeviceColumnCaptions[] = { 31, 32, 33, 34, 35, 36 };
 constexpr int TimerInterval = 100;
+constexpr int CloseButtonSize = 18;
+// Each area's "x" stands in a strip above its list: over the list it would cover the scroll
+// bar's up arrow once the list scrolls.
+constexpr int CloseStripHeight = CloseButtonSize + 4;
 
 QIcon Picture(const char* resource)
 {
@@ -78,7 +82,7 @@ QToolButton* NewCloseButton(QWidget* parent, const char* name)
     button->setObjectName(QString::fromLatin1(name));
     button->setText(QStringLiteral("x"));
     button->setAutoRaise(true);
-    button->setFixedSize(18, 18);
+    button->setFixedSize(CloseButtonSize, CloseButtonSize);
     return button;
 }
 
@@ -303,7 +307,7 @@ QWidget* TFrmMain::CreateLeftColumn()
     Panel2 = new QFrame;
     Panel2->setObjectName(QStringLiteral("Panel2"));
     auto* deviceLayout = new QVBoxLayout(Panel2);
-    deviceLayout->setContentsMargins(0, 0, 0, 0);
+    deviceLayout->setContentsMargins(0, CloseStripHeight, 0, 0);
     lbDevList = new QTreeWidget;
     lbDevList->setObjectName(QStringLiteral("lbDevList"));
     lbDevList->setColumnCount(static_cast<int>(std::size(DeviceColumnWidths)));
@@ -336,7 +340,7 @@ QWidget* TFrmMain::CreateLeftColumn()
     Panel3 = new QFrame;
     Panel3->setObjectName(QStringLiteral("Panel3"));
     auto* detailsLayout = new QVBoxLayout(Panel3);
-    detailsLayout->setContentsMargins(0, 0, 0, 0);
+    detailsLayout->setContentsMargins(0, CloseStripHeight, 0, 0);
     lbMsg = new QListWidget;
     lbMsg->setObjectName(QStringLiteral("lbMsg"));
     detailsLayout->addWidget(lbMsg);

@@ -48,6 +48,7 @@ void TFrmMain::Timer1Timer()
             const TTMICListObj& record = *m_devices.At(m_pollIndex);
             ++m_pollIndex;
             if (record.Connected) {
+                WatchPollSending(record, now);
                 Send(record, CMD_GET_STATUS);
                 return;
             }

@@ -176,6 +176,7 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
     TTMICListObj* record = FindDevice(m_devices, rxid, devIdx);
     if (!record)
         return;
+    WatchStatus(*record, *status);
     record->SQ = status->SQ;
     const double freq = ChannelFrequency(record->StartFreq, record->StartChannel, status->Channel);
     if (freq != record->Freq) {
@@ -248,6 +249,7 @@ void TFrmMain::UpdateKnownDevice(TTMICListObj& record, const QString& source, co
             row->setData(ColIP, Qt::UserRole, 1);
         row->treeWidget()->viewport()->update();
     }
+    WatchAnswered(record.RXID, record.DevIdx);
 }
 
 // A channel that answers without a record becomes a managed channel, up to the list's bound.

@@ -63,6 +63,8 @@ void TFrmSet::CreateControls()
     Label3 = NewLabel(this, "Label3", TranslateText(QStringLiteral("串口接收延时")));
     cbUartDelay = NewList(this, "cbUartDelay", DelayItems);
     cbDebug = Named(new QCheckBox(TranslateText(QStringLiteral("调试窗口")), this), "cbDebug");
+    cbLowBattery = Named(new QCheckBox(LanguageText("低电量报警", "Low battery alert"), this), "cbLowBattery");
+    cbRFLoss = Named(new QCheckBox(LanguageText("射频丢失报警", "RF loss alert"), this), "cbRFLoss");
     btSure = Named(new QPushButton(TranslateText(QStringLiteral("确认")), this), "btSure");
     btSure->setDefault(true);
     btCancel = Named(new QPushButton(TranslateText(QStringLiteral("取消")), this), "btCancel");
@@ -79,7 +81,9 @@ void TFrmSet::CreateControls()
     fields->addWidget(cbRate, 2, 1);
     fields->addWidget(Label3, 3, 0);
     fields->addWidget(cbUartDelay, 3, 1);
-    fields->addWidget(cbDebug, 4, 0, 1, 2);
+    fields->addWidget(cbLowBattery, 4, 0, 1, 2);
+    fields->addWidget(cbRFLoss, 5, 0, 1, 2);
+    fields->addWidget(cbDebug, 6, 0, 1, 2);
     fields->setColumnMinimumWidth(1, 120);
 
     ArrangeFieldsAndButtons(*this, fields, { btSure, btCancel });
@@ -97,6 +101,8 @@ void TFrmSet::ShowCurrentValues()
     const int delay = cbUartDelay->findText(QString::number(ps.UartDelayTime));
     cbUartDelay->setCurrentIndex(delay >= 0 ? delay : 0);
     cbDebug->setChecked(FrmDebug != nullptr);
+    cbLowBattery->setChecked(ps.AlertLowBattery);
+    cbRFLoss->setChecked(ps.AlertRFLoss);
 }
 
 void TFrmSet::btSureClick()
@@ -106,6 +112,8 @@ void TFrmSet::btSureClick()
     ps.UartPort = cbUart->currentIndex() + 1;
     ps.UartRate = NumberOr(cbRate->currentText(), FallbackRate);
     ps.UartDelayTime = NumberOr(cbUartDelay->currentText(), FallbackDelay);
+    ps.AlertLowBattery = cbLowBattery->isChecked();
+    ps.AlertRFLoss = cbRFLoss->isChecked();
 
     ReopenSerialPort();
     QString failure;
@@ -133,7 +141,7 @@ void TFrmSet::ReopenSerialPort()
         serial.SetDelay(PublicStruct::Instance().UartDelayTime);
 }
 
-// The four keys go into the file in one replacement: either all of them are stored or none.
+// The keys go into the file in one replacement: either all of them are stored or none.
 bool TFrmSet::StoreSettings(QString* failure) const
 {
     const PublicStruct& ps = PublicStruct::Instance();
@@ -143,6 +151,8 @@ bool TFrmSet::StoreSettings(QString* failure) const
         file.WriteInt(Section, QStringLiteral("UartPort"), ps.UartPort);
         file.WriteInt(Section, QStringLiteral("UartRate"), ps.UartRate);
         file.WriteInt(Section, QStringLiteral("UartDelayTime"), ps.UartDelayTime);
+        file.WriteInt(Section, QStringLiteral("AlertLowBattery"), ps.AlertLowBattery ? 1 : 0);
+        file.WriteInt(Section, QStringLiteral("AlertRFLoss"), ps.AlertRFLoss ? 1 : 0);
         if (file.Save())
             return true;
     }

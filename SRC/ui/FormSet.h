@@ -7,8 +7,8 @@ class QLabel;
 class QPushButton;
 class TFrmMain;
 
-// The system settings window: connection type, serial port, baud rate, serial reception delay
-// and the debug window switch. Confirm applies everything at once: the settings in memory, the
+// The system settings window: connection type, serial port, baud rate, serial reception delay,
+// the alert switches and the debug window switch. Confirm applies everything at once: the settings in memory, the
 // serial port (reopened whatever the connection type), Config.ini and the debug window.
 class TFrmSet : public QDialog {
     Q_OBJECT
@@ -26,6 +26,8 @@ public:
     QLabel* Label3 = nullptr;
     QComboBox* cbUartDelay = nullptr;
     QCheckBox* cbDebug = nullptr;
+    QCheckBox* cbLowBattery = nullptr; // alert switches
+    QCheckBox* cbRFLoss = nullptr;
     QPushButton* btSure = nullptr;
     QPushButton* btCancel = nullptr;
 

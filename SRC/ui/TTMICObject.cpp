@@ -23,6 +23,13 @@ const QColor AntennaIdle(0, 255, 255);   // aqua
 const QColor AntennaActive(0, 255, 0);   // lime
 const QColor RFBarColour(34, 160, 70);
 const QColor VoiceBarColour(230, 140, 20);
+const QColor LostBarColour(165, 165, 165);
+const QColor LostMarkColour(80, 80, 80);
+const QColor AlertColour(220, 0, 0);
+const QRect LostMarkRect(42, 104, 66, 18);
+const QRect RfLossRect(5, 42, 37, 87);        // around ASignLevel and BSignLevel
+const QRect BatteryFlashRect(45, 121, 50, 26); // around Image1
+constexpr int TitleRightMargin = 133 - 104;    // the close button covers the title's right end
 const QRect BatteryRect(48, 124, 44, 20);
 constexpr int BandFontPixels = 16, ChannelFontPixels = 16, FreqFontPixels = 12;
 
@@ -41,6 +48,18 @@ const std::array<QImage, 4>& BatterySymbols()
 bool InRange(int level)
 {
     return level >= 0 && level <= 100;
+}
+
+QImage Greyed(const QImage& image)
+{
+    return image.convertToFormat(QImage::Format_Grayscale8).convertToFormat(QImage::Format_RGB32);
+}
+
+void SetBarColour(QProgressBar* bar, const QColor& colour)
+{
+    QPalette colours = bar->palette();
+    colours.setColor(QPalette::Highlight, colour);
+    bar->setPalette(colours);
 }
 
 } // namespace
@@ -99,7 +118,7 @@ void TTMICObject::BuildControls()
     lbTitle = AddLabel("lbTitle", QString(), QRect(0, 2, 133, 19));
     lbTitle->setAlignment(Qt::AlignCenter);
     // The close button covers the title's right end: centre the text in the room left of it.
-    lbTitle->setContentsMargins(0, 0, 133 - 104, 0);
+    lbTitle->setContentsMargins(0, 0, TitleRightMargin, 0);
     QPalette titleColours = lbTitle->palette();
     titleColours.setColor(QPalette::WindowText, Qt::white);
     lbTitle->setPalette(titleColours);
@@ -116,6 +135,9 @@ void TTMICObject::BuildControls()
     lbChannelB = AddLabel("lbChannelB", QStringLiteral("B"), QRect(24, 27, 14, 16));
     for (QLabel* antenna : { lbChannelA, lbChannelB }) {
         antenna->setAlignment(Qt::AlignCenter);
+        // An unset background role is inherited from the parent: inside the tile area (Base,
+        // white) the labels would fill with white whatever colour they are given.
+        antenna->setBackgroundRole(QPalette::Window);
         antenna->setAutoFillBackground(true);
     }
 
@@ -136,11 +158,54 @@ void TTMICObject::BuildControls()
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setGeometry(BatteryRect);
     m_batteryImage = QImage(BatteryRect.size(), QImage::Format_RGB32);
+    BuildWatchMarks();
+}
+
+QFrame* TTMICObject::AddMark(const char* name, const QRect& geometry, const QColor& colour)
+{
+    auto* mark = new QFrame(this);
+    mark->setObjectName(QLatin1String(name));
+    mark->setGeometry(geometry);
+    QPalette colours = mark->palette();
+    colours.setColor(QPalette::Window, colour);
+    mark->setPalette(colours);
+    mark->setBackgroundRole(QPalette::Window);
+    mark->setAutoFillBackground(true);
+    mark->hide();
+    return mark;
+}
+
+// The alert frames lie under what they frame; the lost mark above everything.
+void TTMICObject::BuildWatchMarks()
+{
+    m_lostBackground = Greyed(m_background);
+    RfLossFrame = AddMark("RfLossFrame", RfLossRect, AlertColour);
+    RfLossFrame->stackUnder(ASignLevel);
+    BatteryFlash = AddMark("BatteryFlash", BatteryFlashRect, AlertColour);
+    BatteryFlash->stackUnder(Image1);
+    lbLost = AddLabel("lbLost", QString(), LostMarkRect);
+    lbLost->setAlignment(Qt::AlignCenter);
+    QPalette colours = lbLost->palette();
+    colours.setColor(QPalette::Window, LostMarkColour);
+    colours.setColor(QPalette::WindowText, Qt::white);
+    lbLost->setPalette(colours);
+    lbLost->setBackgroundRole(QPalette::Window);
+    lbLost->setAutoFillBackground(true);
+    lbLost->hide();
 }
 
 void TTMICObject::SetTitle(const QString& name)
 {
-    lbTitle->setText(QStringLiteral("%1-%2: %3").arg(QString::number(m_rxid), QString::number(m_devIdx), name));
+    m_title = QStringLiteral("%1-%2: %3").arg(QString::number(m_rxid), QString::number(m_devIdx), name);
+    ShowTitle();
+}
+
+// A title too long for the bar loses its end, never its "RXID-DevIdx" beginning.
+void TTMICObject::ShowTitle()
+{
+    const int room = lbTitle->width() - TitleRightMargin;
+    lbTitle->setText(lbTitle->fontMetrics().elidedText(m_title, Qt::ElideRight, room));
+    lbTitle->setToolTip(m_title);
 }
 
 void TTMICObject::SetBand(const QString& band)
@@ -217,6 +282,67 @@ void TTMICObject::ApplyTileTexts()
     lbFreq->setFont(PublicFixedFont(FreqFontPixels, true));
     for (QLabel* label : { lbBand, lbCH, lbFreq })
         label->adjustSize();
+    lbLost->setFont(bold);
+    ShowTitle();
+    ShowLostMark();
+}
+
+void TTMICObject::SetLost(bool lost)
+{
+    if (lost == m_lost)
+        return;
+    m_lost = lost;
+    m_lostSeconds = 0;
+    Image2->setPixmap(QPixmap::fromImage(lost ? m_lostBackground : m_background));
+    SetBarColour(ASignLevel, lost ? LostBarColour : RFBarColour);
+    SetBarColour(BSignLevel, lost ? LostBarColour : RFBarColour);
+    SetBarColour(VoiceLevel, lost ? LostBarColour : VoiceBarColour);
+    ShowBatteryPicture();
+    ShowLostMark();
+    lbLost->setVisible(lost);
+    // A lost channel tells nothing of its RF or its battery: its alerts wait for its return.
+    RfLossFrame->setVisible(m_rfLoss && !lost);
+    FlashBattery(true);
+}
+
+void TTMICObject::SetLostSeconds(int seconds)
+{
+    if (seconds == m_lostSeconds)
+        return;
+    m_lostSeconds = seconds;
+    ShowLostMark();
+}
+
+void TTMICObject::ShowLostMark()
+{
+    const QString time = QString::asprintf("%d:%02d", m_lostSeconds / 60, m_lostSeconds % 60);
+    lbLost->setText(LanguageText("丢失 ", "lost ") + time);
+}
+
+void TTMICObject::ShowBatteryPicture()
+{
+    Image1->setPixmap(QPixmap::fromImage(m_lost ? Greyed(m_batteryImage) : m_batteryImage));
+}
+
+void TTMICObject::SetLowBattery(bool low)
+{
+    m_lowBattery = low;
+    if (!low)
+        FlashBattery(true);
+}
+
+// On: the symbol in a red frame; off: neither, the tile's background shows through.
+void TTMICObject::FlashBattery(bool on)
+{
+    const bool flashing = m_lowBattery && !m_lost;
+    BatteryFlash->setVisible(flashing && on);
+    Image1->setVisible(!flashing || on);
+}
+
+void TTMICObject::SetRfLoss(bool loss)
+{
+    m_rfLoss = loss;
+    RfLossFrame->setVisible(loss && !m_lost);
 }
 
 int TTMICObject::RFLevelA() const

@@ -43,6 +43,18 @@ public:
     void SetActiveAntenna(int code);
     void ApplyTileTexts();
 
+    // The operator's watch. Lost: grey title bar, levels and battery, and the "lost m:ss" mark,
+    // which SetLostSeconds keeps up to date. Low battery: the battery symbol flashes, framed in
+    // red, with each FlashBattery phase. RF loss: the RF level bars framed in red.
+    void SetLost(bool lost);
+    void SetLostSeconds(int seconds);
+    void SetLowBattery(bool low);
+    void FlashBattery(bool on);
+    void SetRfLoss(bool loss);
+    bool IsLost() const { return m_lost; }
+    bool IsLowBattery() const { return m_lowBattery; }
+    bool IsRfLoss() const { return m_rfLoss; }
+
     int RFLevelA() const;
     int RFLevelB() const;
     int VoiceLevelValue() const;
@@ -65,6 +77,11 @@ private:
     QLabel* AddLabel(const char* name, const QString& text, const QRect& geometry);
     QProgressBar* AddLevelBar(const char* name, const QRect& geometry, const QColor& colour);
     void SetAntennaColour(QLabel* label, bool active);
+    void BuildWatchMarks();
+    QFrame* AddMark(const char* name, const QRect& geometry, const QColor& colour);
+    void ShowTitle();
+    void ShowLostMark();
+    void ShowBatteryPicture();
     void PostToMainWindow(int request);
     void lbTitleMouseDown();
 
@@ -90,5 +107,14 @@ private:
     QLabel* Image1 = nullptr;
     QImage m_background;
     QImage m_batteryImage; // what Image1 shows
+    QString m_title;       // the whole title; lbTitle shows it elided at the right
+    QImage m_lostBackground;
+    QLabel* lbLost = nullptr;
+    QFrame* RfLossFrame = nullptr;
+    QFrame* BatteryFlash = nullptr;
+    bool m_lost = false;
+    int m_lostSeconds = 0;
+    bool m_lowBattery = false;
+    bool m_rfLoss = false;
     TWidgetMover* m_mover = nullptr;
 };

@@ -155,6 +155,25 @@ private slots:
         QVERIFY(RowValue(*window, 1) != 0);
     }
 
+    // Receiver 2 falls silent 4 s after the simulator's start and answers again 4 s later.
+    void silentReceiverIsLostAndRestored()
+    {
+        REQUIRE_PRIVATE_NETNS();
+        RxSim sim;
+        QVERIFY2(sim.Start({ "--silence", "2@4-8" }), qPrintable(sim.Error()));
+        ExeDir dir({ ChannelOf(sim.Receivers()[0], 1), ChannelOf(sim.Receivers()[1], 1) });
+        auto window = MakeWindow(LocalUdpPort, false);
+        window->tbConnectClick();
+        QTRY_VERIFY_WITH_TIMEOUT(AllRowsRed(*window), ConnectWaitMs);
+        const TTMICObject& tile = OpenTile(*window, 1);
+
+        QTRY_VERIFY_WITH_TIMEOUT(tile.IsLost(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(!tile.IsLost(), 20000);
+        // RF loss lines may come between them: the simulated levels wander.
+        QCOMPARE(Messages(*window).filter(QStringLiteral("onnection")),
+            (QStringList { "Lost connection [2:1]", "Connection restored [2:1]" }));
+    }
+
     void syncTxFromATile_data()
     {
         QTest::addColumn<QStringList>("options");

@@ -10,6 +10,7 @@
 #include <QDeadlineTimer>
 #include <QFile>
 #include <QListWidget>
+#include <QStyleOptionViewItem>
 #include <QTimer>
 #include <QTreeWidget>
 #include <arpa/inet.h>
@@ -256,6 +257,14 @@ QTreeWidget* DevList(TFrmMain& window)
 QTreeWidgetItem* Row(TFrmMain& window, int index)
 {
     return DevList(window)->topLevelItem(index);
+}
+
+QColor DrawnTextColour(TFrmMain& window, int row)
+{
+    QStyleOptionViewItem option;
+    option.palette = DevList(window)->palette();
+    window.lbDevListCustomDrawItem(DevList(window)->model()->index(row, 2), option);
+    return option.palette.color(QPalette::Text);
 }
 
 QStringList Messages(TFrmMain& window)

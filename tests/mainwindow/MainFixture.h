@@ -4,6 +4,7 @@
 #include "ui/FormMain.h"
 
 #include <QByteArray>
+#include <QColor>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -103,6 +104,7 @@ QTreeWidgetItem* Row(TFrmMain& window, int index);
 QStringList Messages(TFrmMain& window);
 void SelectRow(TFrmMain& window, int index);
 int RowValue(TFrmMain& window, int index); // the row's data value
+QColor DrawnTextColour(TFrmMain& window, int row); // as the list's drawing sets it
 
 // A UDP socket bound to ip:port on loopback, standing in for a receiver.
 class FarEnd

@@ -54,14 +54,6 @@ QString TileText(const TTMICObject& tile, const char* label)
     return tile.findChild<QLabel*>(QString::fromLatin1(label))->text();
 }
 
-QColor DrawnTextColour(TFrmMain& window, int row)
-{
-    QStyleOptionViewItem option;
-    option.palette = DevList(window)->palette();
-    window.lbDevListCustomDrawItem(DevList(window)->model()->index(row, 2), option);
-    return option.palette.color(QPalette::Text);
-}
-
 } // namespace
 
 class TestMainWindow : public QObject

@@ -68,6 +68,7 @@ private slots:
     void syncAnswersAfterDelay();
     void dropShareIsRoughAndSeeded();
     void silence();
+    void scriptedEpisodes();
     void damagedReplies();
     void garbageOnSerialLine();
     void delayHoldsRepliesBack();
@@ -420,6 +421,35 @@ void TestRxSim::silence()
     }
 }
 
+// Receiver 1 silent for its first 3 s, then back; receiver 2 without RF and with its battery at
+// the lowest level soon after the start.
+void TestRxSim::scriptedEpisodes()
+{
+    RxSim sim;
+    QVERIFY2(sim.Start({"--port", "0", "--no-broadcast", "--rx", "rxid=1", "--rx", "rxid=2", "--silence", "1@0-3",
+                 "--rf-loss", "2@0-600", "--battery-empty", "2@0.6"}),
+        qPrintable(sim.Error()));
+    UdpLink link("127.0.0.1", 0);
+    link.Target("127.0.0.2", sim.Port());
+    QVERIFY(!PollStatus(link, 1, 1));
+    QElapsedTimer waited;
+    waited.start();
+    bool back = false;
+    while (!back && waited.elapsed() < 15000)
+        back = PollStatus(link, 1, 1).has_value();
+    QVERIFY(back);
+
+    link.Target("127.0.0.3", sim.Port());
+    int battery = 3;
+    while (battery != 1 && waited.elapsed() < 30000) {
+        const auto s = PollStatus(link, 2, 1);
+        QVERIFY(s);
+        QVERIFY(s->RfA <= 2 && s->RfB <= 2 && s->RfA < s->Level && s->RfB < s->Level);
+        battery = s->Battery;
+    }
+    QCOMPARE(battery, 1);
+}
+
 void TestRxSim::damagedReplies()
 {
     RxSim sim;
@@ -528,6 +558,8 @@ void TestRxSim::badUsageIsRefused()
         {"--no-udp"},
         {"--rx", "rxid=1,colour=red"},
         {"--baud", "12345", "--pty", "--no-udp"},
+        {"--silence", "1@5-3"},
+        {"--battery-empty", "1@2-3"},
     };
     for (const QStringList& options : cases) {
         RxSim sim;

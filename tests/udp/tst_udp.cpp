@@ -254,7 +254,15 @@ private slots:
         const auto failure = ConstructionFailure(holder.Port(), "127.0.0.1");
         QVERIFY(failure);
         QCOMPARE(failure->Code(), -3);
-        QCOMPARE(failure->Message(), QString("端口已被占用[-3]: "));
+        QCOMPARE(failure->Message(),
+            QString("端口已被占用[-3]: UDP port %1 is in use: another copy of Tessaro may be running.")
+                .arg(holder.Port()));
+        PublicStruct::Instance().LanguageIndex = 0;
+        const auto chinese = ConstructionFailure(holder.Port(), "127.0.0.1");
+        PublicStruct::Instance().LanguageIndex = 1;
+        QVERIFY(chinese);
+        QCOMPARE(chinese->Message(),
+            QString("端口已被占用[-3]: UDP 端口 %1 已被占用: 可能另一个 Tessaro 正在运行。").arg(holder.Port()));
     }
 
     void refusedPrivilegedPortSaysWhyAndHowToGrantIt()

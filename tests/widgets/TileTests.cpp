@@ -163,8 +163,8 @@ void TileTests::designTextsUntilTheFirstReport()
 void TileTests::textsOfTheSetters()
 {
     TTMICObject tile(&m_mainWnd, m_devices, 12, 0, QStringLiteral("x"));
-    tile.SetTitle(QStringLiteral("Stage %1 left"));
-    QCOMPARE(Text(&tile, "lbTitle"), QStringLiteral("12-0: Stage %1 left"));
+    tile.SetTitle(QStringLiteral("Mic %1"));
+    QCOMPARE(Text(&tile, "lbTitle"), QStringLiteral("12-0: Mic %1"));
     tile.SetTitle(QStringLiteral("舞台"));
     QCOMPARE(Text(&tile, "lbTitle"), QStringLiteral("12-0: 舞台"));
     tile.SetBand(QStringLiteral("JB"));

@@ -2,7 +2,8 @@
 //
 // Drives the real main window, from the Config.ini beside this executable, through what an
 // operator does first: Connect, open a tile per channel, watch the live values, Sync Tx, the
-// settings and about windows. Writes a screenshot of each step into the shots folder (default:
+// settings and about windows; then the watch over the show, as the simulator's episodes bring it
+// (demo.sh starts it so): a channel lost and restored, a low battery and an RF loss. Writes a screenshot of each step into the shots folder (default:
 // "shots" beside the executable) and exits 0, or says what did not happen and exits 1.
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -45,6 +46,7 @@ constexpr int RecordMs = 4000;
 constexpr int ScanWaitMs = 20000;
 constexpr int SequenceWaitMs = 60000; // ten scans one after another
 constexpr int AssignWaitMs = 60000; // up to twelve set exchanges of 2.4 s
+constexpr int EpisodeWaitMs = 60000;
 
 class DemoFailure : public std::runtime_error
 {
@@ -92,6 +94,8 @@ public:
         SyncFirstTile();
         ConfirmSettings();
         ShowAbout();
+        // The watch's episodes are timed from the simulator's start: they come first.
+        WatchTheShow();
         RecordRfHistory();
         ScanBand();
         SingleSetup();
@@ -365,6 +369,48 @@ private:
             confirmed += assign.lbDevList->topLevelItem(i)->text(TFrmSetMuiltFreq::ColResult) == BuiltinText(69);
         assign.close();
         return confirmed;
+
+    TTMICObject* TileWhere(const std::function<bool(const TTMICObject&)>& state) const
+    {
+        for (const auto& tile : m_window.Tiles())
+            if (state(*tile))
+                return tile.get();
+        return nullptr;
+    }
+
+    // Waits for a tile in this state and shoots it and the main window.
+    TTMICObject& ShootState(const char* what, const std::function<bool(const TTMICObject&)>& state)
+    {
+        if (!WaitUntil([&] { return TileWhere(state) != nullptr; }, EpisodeWaitMs))
+            throw DemoFailure(QStringLiteral("no tile showed %1 within %2 s (messages: %3)")
+                                  .arg(QLatin1String(what))
+                                  .arg(EpisodeWaitMs / 1000)
+                                  .arg(MessageLines())
+                                  .toStdString());
+        TTMICObject& tile = *TileWhere(state);
+        QCoreApplication::processEvents();
+        Shoot(&m_window, qPrintable(QStringLiteral("watch-%1").arg(QLatin1String(what))));
+        Shoot(&tile, qPrintable(QStringLiteral("tile-%1").arg(QLatin1String(what))));
+        Say(QStringLiteral("%1: %2").arg(QLatin1String(what), m_messages->item(m_messages->count() - 1)->text()));
+        return tile;
+    }
+
+    static bool Flashing(const TTMICObject& tile)
+    {
+        const auto* flash = tile.findChild<QWidget*>(QStringLiteral("BatteryFlash"));
+        return tile.IsLowBattery() && flash && flash->isVisible();
+    }
+
+    void WatchTheShow()
+    {
+        ShootState("low-battery", &Flashing);
+        ShootState("rf-loss", [](const TTMICObject& t) { return t.IsRfLoss(); });
+        const TTMICObject& lost = ShootState("lost", [](const TTMICObject& t) { return t.IsLost(); });
+        const int rxid = lost.RXID(), devIdx = lost.DevIdx();
+        ShootState("restored", [&](const TTMICObject& t) {
+            return t.RXID() == rxid && t.DevIdx() == devIdx && !t.IsLost();
+        });
+        Say(QStringLiteral("the show's events are in %1").arg(m_window.EventLogPath()));
     }
 
     QAction* Action(const char* name) const

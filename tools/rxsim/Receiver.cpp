@@ -152,6 +152,18 @@ void Receiver::Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs
     }
 }
 
+void Receiver::ApplyScenario(bool rfLoss, uint8_t batteryCap)
+{
+    for (Channel& c : m_channels) {
+        if (rfLoss) {
+            c.A.Level = std::min(c.A.Level, 2.0);
+            c.B.Level = std::min(c.B.Level, 2.0);
+            c.Audio = 0;
+        }
+        c.Battery = std::min(c.Battery, batteryCap);
+    }
+}
+
 uint8_t Receiver::ScanLevel(int channel, std::mt19937& rng) const
 {
     // The receiver's own transmitters sit close by: their channels read strongest, even past 100.

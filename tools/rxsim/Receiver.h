@@ -37,6 +37,11 @@ public:
 
     // The channels of the band other systems use, ascending.
     std::vector<int> BusyChannels() const;
+
+    // The scripted episodes of this moment, after Advance: RF far below the squelch level (the
+    // audio falls silent with it) and the battery held at or below batteryCap.
+    void ApplyScenario(bool rfLoss, uint8_t batteryCap);
+
     // The level a sweep measures on this channel of the band.
     uint8_t ScanLevel(int channel, std::mt19937& rng) const;
 

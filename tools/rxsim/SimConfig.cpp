@@ -268,6 +268,37 @@ bool ParseChannelList(const QString& text, std::set<std::pair<int, int>>& out, Q
     return true;
 }
 
+// "RXID@FROM" or "RXID@FROM-TO", in seconds after the start.
+bool ParseEpisode(const QString& option, const QString& text, bool withEnd, TimedEpisode& out, QString* error)
+{
+    const QStringList parts = text.split(u'@');
+    const QStringList times = parts.value(1).split(u'-');
+    bool fromOk = false;
+    bool toOk = times.size() == 1;
+    out.FromSeconds = times.value(0).toDouble(&fromOk);
+    if (times.size() == 2)
+        out.ToSeconds = times.value(1).toDouble(&toOk);
+    const bool ok = parts.size() == 2 && ParseInt(parts[0].trimmed(), 0, MaxRxid, &out.Rxid) && fromOk && toOk
+        && out.FromSeconds >= 0.0 && (withEnd || times.size() == 1)
+        && (out.ToSeconds < 0.0 || out.ToSeconds > out.FromSeconds);
+    if (!ok)
+        *error = withEnd ? QStringLiteral("--%1 %2: RXID@FROM or RXID@FROM-TO (seconds) expected").arg(option, text)
+                         : QStringLiteral("--%1 %2: RXID@SECONDS expected").arg(option, text);
+    return ok;
+}
+
+bool ParseEpisodes(const QString& option, const QStringList& values, bool withEnd, std::vector<TimedEpisode>& out,
+    QString* error)
+{
+    for (const QString& text : values) {
+        TimedEpisode episode;
+        if (!ParseEpisode(option, text, withEnd, episode, error))
+            return false;
+        out.push_back(episode);
+    }
+    return true;
+}
+
 } // namespace
 
 QString Ipv4Text(uint32_t hostOrder)
@@ -407,11 +438,22 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption noSetAck("no-set-ack",
         "These channels (comma-separated RXID:DevIdx) ignore set channel: no change, no acknowledgement.",
         "channels");
+    const QCommandLineOption silence("silence",
+        "Receiver RXID answers nothing from FROM until TO seconds after the start (for ever without -TO). "
+        "Repeatable.",
+        "rxid@from[-to]");
+    const QCommandLineOption rfLoss("rf-loss",
+        "Receiver RXID's antennas fall far below the squelch level from FROM until TO seconds. Repeatable.",
+        "rxid@from[-to]");
+    const QCommandLineOption batteryEmpty("battery-empty",
+        "Receiver RXID's batteries drain to their lowest level by SECONDS after the start (half-way: 2). "
+        "Repeatable.",
+        "rxid@seconds");
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
     parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
         baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, battery, drop, delay, jitter, badCrc,
-        badLen, garbage, silent, silentRx, noSetAck, hexlog, debugWindow });
+        badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {
@@ -491,6 +533,12 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
         && (!parser.isSet(silentRx) || ParseRxidList(parser.value(silentRx), faults.SilentRxids, &why))
         && (!parser.isSet(noSetAck) || ParseChannelList(parser.value(noSetAck), faults.NoSetAck, &why));
     if (!ok)
+        return fail(why);
+    Scenario& script = options.Script;
+    if (!ParseEpisodes(QStringLiteral("silence"), parser.values(silence), true, script.Silences, &why)
+        || !ParseEpisodes(QStringLiteral("rf-loss"), parser.values(rfLoss), true, script.RfLosses, &why)
+        || !ParseEpisodes(QStringLiteral("battery-empty"), parser.values(batteryEmpty), false, script.EmptyBatteries,
+            &why))
         return fail(why);
     options.Seed = static_cast<uint32_t>(seedValue);
     options.SyncFail = parser.isSet(syncFail);

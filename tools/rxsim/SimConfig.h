@@ -43,6 +43,25 @@ struct FaultOptions {
     std::set<std::pair<int, int>> NoSetAck; // (RXID, DevIdx) that ignore CMD_SET_CHANNEL
 };
 
+// A receiver's scripted episode: from FromSeconds after the start until ToSeconds (for ever when
+// ToSeconds is negative).
+struct TimedEpisode {
+    int Rxid = 0;
+    double FromSeconds = 0.0;
+    double ToSeconds = -1.0;
+    bool Covers(int rxid, double seconds) const
+    {
+        return rxid == Rxid && seconds >= FromSeconds && (ToSeconds < 0.0 || seconds < ToSeconds);
+    }
+};
+
+// What the receivers go through at given times, so that tests and the demo can show each state.
+struct Scenario {
+    std::vector<TimedEpisode> Silences; // the receiver answers nothing
+    std::vector<TimedEpisode> RfLosses; // both antennas fall far below the squelch level
+    std::vector<TimedEpisode> EmptyBatteries; // FromSeconds: the batteries are at their lowest
+};
+
 struct SimOptions {
     std::vector<ReceiverSetup> Receivers;
 
@@ -65,6 +84,7 @@ struct SimOptions {
     double BatteryStepSeconds = 300.0; // 0: never drains
 
     FaultOptions Faults;
+    Scenario Script;
 
     bool HexLog = false;
     bool DebugWindow = false;

@@ -5,6 +5,7 @@
 #include "protocol/Commands.h"
 #include "protocol/Frame.h"
 
+#include <algorithm>
 #include <arpa/inet.h>
 #include <cstdio>
 
@@ -69,9 +70,34 @@ Simulator::Simulator(const SimOptions& options, QObject* parent)
     m_levelTimer.setInterval(Receiver::LevelStepMs);
     connect(&m_levelTimer, &QTimer::timeout, this, [this] {
         const auto drainMs = static_cast<int64_t>(m_options.BatteryStepSeconds * 1000.0);
-        for (auto& unit : m_units)
-            unit->Model->Advance(m_world, m_clock.elapsed(), drainMs);
+        for (auto& unit : m_units) {
+            Receiver& model = *unit->Model;
+            model.Advance(m_world, m_clock.elapsed(), drainMs);
+            model.ApplyScenario(InEpisode(m_options.Script.RfLosses, model.Rxid()), BatteryCap(model.Rxid()));
+        }
     });
+}
+
+bool Simulator::InEpisode(const std::vector<TimedEpisode>& episodes, int rxid) const
+{
+    const double now = static_cast<double>(m_clock.elapsed()) / 1000.0;
+    return std::any_of(episodes.begin(), episodes.end(), [&](const TimedEpisode& e) { return e.Covers(rxid, now); });
+}
+
+// Full until half-way to the moment given, then half, then the lowest level.
+uint8_t Simulator::BatteryCap(int rxid) const
+{
+    const double now = static_cast<double>(m_clock.elapsed()) / 1000.0;
+    uint8_t cap = 3;
+    for (const TimedEpisode& e : m_options.Script.EmptyBatteries) {
+        if (e.Rxid != rxid)
+            continue;
+        if (now >= e.FromSeconds)
+            cap = 1;
+        else if (now >= e.FromSeconds / 2)
+            cap = std::min<uint8_t>(cap, 2);
+    }
+    return cap;
 }
 
 Simulator::~Simulator()
@@ -256,7 +282,7 @@ void Simulator::Handle(int unit, const uint8_t* frame, const Route& route, int b
     const uint8_t cmd = FrameCmd(frame);
     const uint8_t len = FrameLen(frame);
     const uint8_t* payload = FramePayload(frame);
-    if (m_faults.IsSilent(r.Rxid())) {
+    if (m_faults.IsSilent(r.Rxid()) || InEpisode(m_options.Script.Silences, r.Rxid())) {
         Log(QStringLiteral("SILENT rxid=%1 cmd=%2").arg(r.Rxid()).arg(CommandName(cmd)));
         return;
     }

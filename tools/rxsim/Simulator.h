@@ -55,6 +55,9 @@ private:
     bool MaySendTo(uint32_t address) const;
     void Log(const QString& line) const;
     QString UdpName(int unit) const;
+    // Whether one of these episodes covers the receiver now.
+    bool InEpisode(const std::vector<TimedEpisode>& episodes, int rxid) const;
+    uint8_t BatteryCap(int rxid) const;
 
     SimOptions m_options;
     std::mt19937 m_world; // levels, busy channels, scan readings

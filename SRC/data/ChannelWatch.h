@@ -1,0 +1,60 @@
+#pragma once
+// What the operator's watch makes of each connected channel's polls and status replies: lost
+// after missed polls, restored by a reply, a battery fallen to its lowest level, and RF loss
+// (both antennas below the squelch level). Only the GUI thread touches it.
+#include <QHash>
+#include <cstdint>
+#include <vector>
+
+struct WatchState {
+    int UnansweredPolls = 0;
+    bool Lost = false;
+    uint32_t LostSince = 0; // tick count at which the channel was found lost
+    bool LowBattery = false;
+    bool RfLost = false;
+};
+
+enum class WatchEvent { LowBattery, RfLost, RfRestored };
+
+// The alert kinds the operator has switched on.
+struct WatchAlerts {
+    bool LowBattery = true;
+    bool RfLoss = true;
+};
+
+class ChannelWatch
+{
+public:
+    // Polls of its own a channel may leave unanswered in a row before it counts as lost.
+    static constexpr int MissedPollLimit = 3;
+    static constexpr int LowestBattery = 1; // status battery 1..3; 0 is "no reading"
+
+    // A poll is about to go to the channel. True when the channel's last MissedPollLimit polls
+    // all went unanswered and it turns lost now.
+    bool PollSending(int rxid, int devIdx, uint32_t now);
+    // The channel answered. True when it was lost and is restored now.
+    bool Answered(int rxid, int devIdx);
+    // The alert states a status reply gives; the events of those that changed. An alert that is
+    // switched off is never raised, so switching it on later reports a condition that persists.
+    std::vector<WatchEvent> Status(
+        int rxid, int devIdx, int battery, int rfA, int rfB, int squelchLevel, const WatchAlerts& alerts);
+
+    const WatchState* State(int rxid, int devIdx) const;
+    bool IsLost(int rxid, int devIdx) const;
+    void Forget(int rxid, int devIdx);
+    void Clear();
+    // The lost channels, for the display of how long each has been lost.
+    template <typename Visit> void ForEachLost(Visit visit) const
+    {
+        for (auto it = m_states.cbegin(); it != m_states.cend(); ++it)
+            if (it->Lost)
+                visit(static_cast<int>(it.key() >> 16), static_cast<int>(it.key() & 0xFFFF), *it);
+    }
+
+    // Whole seconds from LostSince to now; the counter's wrap-around does no harm.
+    static int LostSeconds(const WatchState& state, uint32_t now);
+
+private:
+    static uint32_t Key(int rxid, int devIdx);
+    QHash<uint32_t, WatchState> m_states;
+};

@@ -1,0 +1,253 @@
+// The operator's watch, checked on what the main window draws: the tiles' antenna labels and
+// title inside the tile area, the close button beside a scrolling list, lost channels on the
+// replaceable clock, alerts, Events.log and the alert switches.
+#include "MainFixture.h"
+
+#include "data/EventLog.h"
+#include "data/PublicStruct.h"
+#include "protocol/Commands.h"
+#include "ui/FormSet.h"
+#include "ui/TTMICObject.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeWidget>
+
+using namespace fixture;
+
+namespace
+{
+
+const QColor Aqua(0, 255, 255), Lime(0, 255, 0);
+
+QList<StoredRecord> Records(int count)
+{
+    QList<StoredRecord> records;
+    for (int i = 0; i < count; ++i) {
+        StoredRecord r;
+        r.rxid = i / 4 + 1;
+        r.devIdx = i % 4 + 1;
+        records << r;
+    }
+    return records;
+}
+
+// The window shown, all records connected, a tile open for the first row.
+struct Show {
+    explicit Show(const QList<StoredRecord>& records)
+        : dir(records)
+        , window(MakeWindow())
+    {
+        for (int i = 0; i < window->Devices().Count(); ++i)
+            window->Devices().At(i)->Connected = true;
+        window->show();
+        SelectRow(*window, 0);
+        window->lbDevListDblClick();
+    }
+    TTMICObject& Tile() { return *window->Tiles().front(); }
+    // The colour the main window shows at this point of the first tile.
+    QColor TilePixel(int x, int y)
+    {
+        return window->grab().toImage().pixelColor(Tile().mapTo(window.get(), QPoint(x, y)));
+    }
+    void Status(int rxid, int devIdx, int battery, int rfA, int rfB, int level, int antenna = 1)
+    {
+        Deliver(*window, Frame(rxid, devIdx, CMD_STATUS, StatusPayload(3, battery, 40, rfA, rfB, 4, level, antenna)));
+    }
+    int Lines(const QString& line) { return static_cast<int>(Messages(*window).count(line)); }
+
+    ExeDir dir;
+    std::unique_ptr<TFrmMain> window;
+};
+
+bool IsGrey(const QColor& c)
+{
+    return c.red() == c.green() && c.green() == c.blue();
+}
+
+bool IsRed(const QColor& c)
+{
+    return c.red() > 180 && c.green() < 60 && c.blue() < 60;
+}
+
+} // namespace
+
+class TestWatch : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init() { UseFakeClock(50000); }
+    void cleanup() { UseRealClock(); }
+
+    // Inside the tile area the labels inherited its white Base background.
+    void antennaLabelsLightInsideTheMainWindow()
+    {
+        Show show(Records(1));
+        const std::pair<int, std::pair<QColor, QColor>> cases[] = {
+            { 1, { Lime, Aqua } }, { 2, { Aqua, Lime } }, { 0, { Aqua, Aqua } } };
+        for (const auto& [antenna, colours] : cases) {
+            show.Status(1, 1, 3, 50, 50, 20, antenna);
+            QCOMPARE(show.TilePixel(9, 28), colours.first);
+            QCOMPARE(show.TilePixel(25, 28), colours.second);
+        }
+    }
+
+    void longTitleKeepsItsPrefix()
+    {
+        StoredRecord r;
+        r.rxid = 12;
+        r.devIdx = 4;
+        r.name = QStringLiteral("Stage Left Microphone");
+        Show show({ r });
+        const auto* title = show.Tile().findChild<QLabel*>(QStringLiteral("lbTitle"));
+        QVERIFY2(title->text().startsWith(QStringLiteral("12-4: Stage")), qPrintable(title->text()));
+        QVERIFY(title->text().endsWith(QChar(0x2026)));
+        QVERIFY(title->fontMetrics().horizontalAdvance(title->text()) <= title->contentsRect().width());
+    }
+
+    // Nothing is drawn over the scroll bar's up arrow: the window shows what the bar draws.
+    void closeButtonsLeaveTheScrollBarsFree()
+    {
+        Show show(Records(60));
+        for (int i = 0; i < 300; ++i)
+            show.window->AddMessage(QStringLiteral("line %1").arg(i));
+        const QImage shown = show.window->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        for (const char* list : { "lbDevList", "lbMsg" }) {
+            const auto* view = show.window->findChild<QAbstractScrollArea*>(QLatin1String(list));
+            QScrollBar* bar = view->verticalScrollBar();
+            QVERIFY2(bar->isVisible(), list);
+            const QImage own = bar->grab().toImage().convertToFormat(QImage::Format_RGB32);
+            const QPoint at = bar->mapTo(show.window.get(), QPoint(0, 0));
+            QCOMPARE(shown.copy(QRect(at, QSize(bar->width(), 20))), own.copy(0, 0, bar->width(), 20));
+        }
+        for (const char* button : { "SpeedButton1", "btDetailsClose" })
+            QVERIFY(show.window->findChild<QToolButton*>(QLatin1String(button))->isVisible());
+    }
+
+    void lostAfterThreeMissedPollsOfItsOwn_data()
+    {
+        QTest::addColumn<int>("records");
+        QTest::newRow("4 records") << 4;
+        QTest::newRow("256 records") << 256;
+    }
+
+    // The first channel stays silent while every other one answers its polls.
+    void lostAfterThreeMissedPollsOfItsOwn()
+    {
+        QFETCH(int, records);
+        Show show(Records(records));
+        TFrmMain& window = *show.window;
+        const QString lost = QStringLiteral("Lost connection [1:1]");
+        int silentPolls = 0;
+        while (silentPolls < 4) {
+            const bool silentNext = window.PollIndex() % records == 0;
+            if (silentNext)
+                QCOMPARE(window.Watch().IsLost(1, 1), false);
+            window.Timer1Timer();
+            Advance(100);
+            const TTMICListObj& polled = *window.Devices().At((window.PollIndex() + records - 1) % records);
+            if (silentNext)
+                ++silentPolls;
+            else
+                show.Status(polled.RXID, polled.DevIdx, 3, 50, 50, 20);
+        }
+        QVERIFY(window.Watch().IsLost(1, 1));
+        QCOMPARE(show.Lines(lost), 1);
+        QCOMPARE(Messages(window).size(), 1);
+        QCOMPARE(DrawnTextColour(window, 0), QColor(150, 150, 150));
+        QVERIFY(IsGrey(show.TilePixel(5, 11)));
+
+        for (int i = 0; i < 2 * records; ++i)
+            window.Timer1Timer();
+        QCOMPARE(show.Lines(lost), 1);
+        Advance(42000);
+        window.WatchTimerTimer();
+        QCOMPARE(show.Tile().findChild<QLabel*>(QStringLiteral("lbLost"))->text(), QStringLiteral("lost 0:42"));
+
+        window.mnSimpleChineseClick();
+        show.Status(1, 1, 3, 50, 50, 20);
+        show.Status(1, 1, 3, 50, 50, 20);
+        QCOMPARE(show.Lines(QStringLiteral("连接已恢复[1:1]")), 1);
+        QVERIFY(!window.Watch().IsLost(1, 1));
+        QVERIFY(DrawnTextColour(window, 0) != QColor(150, 150, 150));
+        QVERIFY(!IsGrey(show.TilePixel(5, 11)));
+    }
+
+    void lowBatteryOncePerFallAndRfLossOncePerEvent()
+    {
+        Show show(Records(1));
+        for (int battery : { 3, 2, 1, 1, 0, 1, 3, 1 })
+            show.Status(1, 1, battery, 50, 50, 20);
+        QCOMPARE(show.Lines(QStringLiteral("Low battery [1:1]")), 2);
+        show.window->WatchTimerTimer();
+        const bool firstPhase = IsRed(show.TilePixel(46, 130));
+        show.window->WatchTimerTimer();
+        QCOMPARE(IsRed(show.TilePixel(46, 130)), !firstPhase);
+
+        QVERIFY(!IsRed(show.TilePixel(23, 80)));
+        for (int i = 0; i < 3; ++i)
+            show.Status(1, 1, 3, 10, 39, 40);
+        QCOMPARE(show.Lines(QStringLiteral("RF loss [1:1]")), 1);
+        QVERIFY(IsRed(show.TilePixel(23, 80)));
+        show.Status(1, 1, 3, 10, 40, 40); // antenna B at the squelch level opens it
+        QCOMPARE(show.Lines(QStringLiteral("RF restored [1:1]")), 1);
+        QVERIFY(!IsRed(show.TilePixel(23, 80)));
+    }
+
+    // Switched off in the settings window: stored, and neither alert is raised.
+    void alertSwitchesAreStoredAndObeyed()
+    {
+        Show show(Records(1));
+        {
+            MessageBoxes boxes;
+            TFrmSet settings(*show.window);
+            QVERIFY(settings.cbLowBattery->isChecked() && settings.cbRFLoss->isChecked());
+            settings.cbLowBattery->setChecked(false);
+            settings.cbRFLoss->setChecked(false);
+            settings.btSureClick();
+        }
+        const QByteArray config = show.dir.ConfigText();
+        QVERIFY(config.contains("AlertLowBattery=0\r\n") && config.contains("AlertRFLoss=0\r\n"));
+        QVERIFY(!PublicStruct(show.dir.Path()).AlertLowBattery);
+        show.Status(1, 1, 1, 5, 5, 40);
+        QCOMPARE(Messages(*show.window), QStringList());
+        show.window->WatchTimerTimer();
+        QVERIFY(!IsRed(show.TilePixel(46, 130)) && !IsRed(show.TilePixel(23, 80)));
+    }
+
+    // Every line with its date and time; a folder in the log's place refuses it even to root:
+    // said once, and the list goes on.
+    void everyMessageLineGoesToTheEventLog()
+    {
+        Show show(Records(1));
+        const QString path = show.dir.Path() + QStringLiteral("Events.log");
+        QCOMPARE(show.window->EventLogPath(), path);
+        show.Status(1, 1, 1, 50, 50, 20);
+        show.window->AddMessage(QStringLiteral("two\nparts"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        const QRegularExpression stamped(QStringLiteral("^\\d{4}-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d  (.*)$"));
+        QCOMPARE(stamped.match(lines[0]).captured(1), QStringLiteral("Low battery [1:1]"));
+        QCOMPARE(stamped.match(lines[1]).captured(1), QStringLiteral("two parts"));
+
+        QVERIFY(file.remove() && QDir().mkdir(path));
+        for (int i = 0; i < 3; ++i)
+            show.window->AddMessage(QStringLiteral("event %1").arg(i));
+        const QStringList shown = Messages(*show.window);
+        QCOMPARE(shown.size(), 6);
+        QVERIFY2(shown[3].startsWith(QStringLiteral("Cannot write the event log ")), qPrintable(shown[3]));
+        QCOMPARE(shown.last(), QStringLiteral("event 2"));
+    }
+};
+
+QTEST_MAIN(TestWatch)
+#include "WatchTests.moc"
