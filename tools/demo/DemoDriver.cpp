@@ -13,8 +13,8 @@
 #include "ui/FormSet.h"
 #include "ui/Startup.h"
 #include "ui/TTMICObject.h"
-#include "ui/rf/FormRFHistory.h"
 #include "ui/rf/FormMulitSet.h"
+#include "ui/rf/FormRFHistory.h"
 #include "ui/rf/FormScanRF.h"
 #include "ui/rf/FormSetFreq.h"
 #include "ui/rf/FormSetMuiltFreq.h"
@@ -42,11 +42,11 @@ constexpr int ConnectWaitMs = 15000;
 constexpr int LiveValuesWaitMs = 20000;
 constexpr int ModalWaitMs = 5000;
 constexpr int SyncWaitMs = 10000;
+constexpr int EpisodeWaitMs = 60000;
 constexpr int RecordMs = 4000;
 constexpr int ScanWaitMs = 20000;
 constexpr int SequenceWaitMs = 60000; // ten scans one after another
 constexpr int AssignWaitMs = 60000; // up to twelve set exchanges of 2.4 s
-constexpr int EpisodeWaitMs = 60000;
 
 class DemoFailure : public std::runtime_error
 {
@@ -369,6 +369,7 @@ private:
             confirmed += assign.lbDevList->topLevelItem(i)->text(TFrmSetMuiltFreq::ColResult) == BuiltinText(69);
         assign.close();
         return confirmed;
+    }
 
     TTMICObject* TileWhere(const std::function<bool(const TTMICObject&)>& state) const
     {
