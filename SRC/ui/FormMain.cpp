@@ -12,6 +12,8 @@
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormDevProperty.h"
+#include "ui/rf/FormRFHistory.h"
+#include "ui/rf/FormScanRF.h"
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
@@ -300,9 +302,19 @@ void TFrmMain::tbAddHRClick()
         ShowMessageBox(this, ChannelsNotAddedText(refused), QStringLiteral("提示"), 0, -1);
 }
 
-// The RF history, scan, single setup and compatibility windows open from these handlers.
-void TFrmMain::tbRFHistoryClick() { }
-void TFrmMain::tbScanRFClick() { }
+void TFrmMain::tbRFHistoryClick()
+{
+    TFrmRFHistory history(this, m_devices);
+    history.exec();
+}
+
+void TFrmMain::tbScanRFClick()
+{
+    TFrmScanRF scan(this, m_devices);
+    scan.exec();
+}
+
+// The single setup and compatibility windows open from these handlers.
 void TFrmMain::tbSingleSetClick() { }
 void TFrmMain::tbCompSetupClick() { }
 

@@ -12,6 +12,8 @@
 #include "ui/FormSet.h"
 #include "ui/Startup.h"
 #include "ui/TTMICObject.h"
+#include "ui/rf/FormRFHistory.h"
+#include "ui/rf/FormScanRF.h"
 
 #include <QAction>
 #include <QApplication>
@@ -35,6 +37,8 @@ constexpr int LiveValuesWaitMs = 20000;
 constexpr int ModalWaitMs = 5000;
 constexpr int SyncWaitMs = 10000;
 constexpr int EpisodeWaitMs = 60000;
+constexpr int RecordMs = 4000;
+constexpr int ScanWaitMs = 20000;
 
 class DemoFailure : public std::runtime_error
 {
@@ -83,6 +87,8 @@ public:
         ConfirmSettings();
         ShowAbout();
         WatchTheShow();
+        RecordRfHistory();
+        ScanBand();
     }
 
     // What the window showed when something went wrong, for the failure message.
@@ -248,6 +254,59 @@ private:
             return t.RXID() == rxid && t.DevIdx() == devIdx && !t.IsLost();
         });
         Say(QStringLiteral("the show's events are in %1").arg(m_window.EventLogPath()));
+    }
+
+    static void CheckFirstRow(QTreeWidget* list)
+    {
+        QTreeWidgetItem* row = list->topLevelItem(0);
+        row->setCheckState(0, Qt::Checked);
+        emit list->itemClicked(row, 0);
+    }
+
+    // A few seconds of the first channel's RF levels, then the record after Stop.
+    void RecordRfHistory()
+    {
+        int samples = -1;
+        WhenModal("TFrmRFHistory", ModalWaitMs, [&](QWidget* modal) {
+            auto* history = static_cast<TFrmRFHistory*>(modal);
+            CheckFirstRow(history->lbDevList);
+            history->btStart->click();
+            WaitUntil([] { return false; }, RecordMs);
+            history->btStop->click();
+            QCoreApplication::processEvents();
+            samples = history->Record().SampleCount();
+            Shoot(history, "rf-history");
+            history->close();
+        });
+        Action("tbRFHistory")->trigger();
+        if (samples < RecordMs / 200)
+            throw DemoFailure(QStringLiteral("the RF history recorded %1 samples in %2 s").arg(samples).arg(RecordMs / 1000).toStdString());
+        Say(QStringLiteral("RF history: %1 samples in %2 s").arg(samples).arg(RecordMs / 1000));
+    }
+
+    // One sweep of the first receiver's band, its busy channels standing out as peaks.
+    void ScanBand()
+    {
+        int points = -1;
+        WhenModal("TFrmScanRF", ModalWaitMs, [&](QWidget* modal) {
+            auto* scan = static_cast<TFrmScanRF*>(modal);
+            CheckFirstRow(scan->lbDevList);
+            bool finished = false;
+            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            scan->btStart->click();
+            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            points = finished ? scan->Points().PointCount : 0;
+            QCoreApplication::processEvents();
+            Shoot(scan, "scan-rf");
+            scan->close();
+        });
+        Action("tbScanRF")->trigger();
+        if (points <= 0)
+            throw DemoFailure("the band scan did not finish");
+        Say(QStringLiteral("scan: %1 points").arg(points));
     }
 
     QAction* Action(const char* name) const
