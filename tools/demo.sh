@@ -5,9 +5,9 @@
 # With a display, Tessaro opens for you to use: choose Connect, then double-click the rows. The
 # simulator stops when you close Tessaro. Without one (or with DEMO_HEADLESS=1), a driver runs
 # the real main window under Xvfb through Connect, a tile per channel, Sync Tx, the settings and
-# the about window, a few seconds of RF history, a band scan, a single band setup, a
-# compatibility setup of all channels with Assign all, then a low battery, an RF loss and a
-# channel lost and restored, and leaves screenshots in demo-out/shots/ (the show's events in
+# the about window, then a low battery, an RF loss and a channel lost and restored, a few seconds
+# of RF history, a band scan, a single band setup and a compatibility setup of all channels with
+# Assign all, and leaves screenshots in demo-out/shots/ (the show's events in
 # demo-out/Events.log).
 #
 # DEMO_BUILD_DIR (default build) and DEMO_OUT (default demo-out) choose other folders.

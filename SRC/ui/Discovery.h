@@ -15,3 +15,4 @@ bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8
 
 // Why SendCommand did not send (its result 0 or below), for the user.
 QString SendFailureText(int result);
+

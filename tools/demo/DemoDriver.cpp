@@ -94,7 +94,6 @@ public:
         SyncFirstTile();
         ConfirmSettings();
         ShowAbout();
-        // The watch's episodes are timed from the simulator's start: they come first.
         WatchTheShow();
         RecordRfHistory();
         ScanBand();
@@ -222,6 +221,49 @@ private:
         Action("tbAbout")->trigger();
         if (!shown)
             throw DemoFailure("the about window did not open");
+    }
+
+    TTMICObject* TileWhere(const std::function<bool(const TTMICObject&)>& state) const
+    {
+        for (const auto& tile : m_window.Tiles())
+            if (state(*tile))
+                return tile.get();
+        return nullptr;
+    }
+
+    // Waits for a tile in this state and shoots it and the main window.
+    TTMICObject& ShootState(const char* what, const std::function<bool(const TTMICObject&)>& state)
+    {
+        if (!WaitUntil([&] { return TileWhere(state) != nullptr; }, EpisodeWaitMs))
+            throw DemoFailure(QStringLiteral("no tile showed %1 within %2 s (messages: %3)")
+                                  .arg(QLatin1String(what))
+                                  .arg(EpisodeWaitMs / 1000)
+                                  .arg(MessageLines())
+                                  .toStdString());
+        TTMICObject& tile = *TileWhere(state);
+        QCoreApplication::processEvents();
+        Shoot(&m_window, qPrintable(QStringLiteral("watch-%1").arg(QLatin1String(what))));
+        Shoot(&tile, qPrintable(QStringLiteral("tile-%1").arg(QLatin1String(what))));
+        Say(QStringLiteral("%1: %2").arg(QLatin1String(what), m_messages->item(m_messages->count() - 1)->text()));
+        return tile;
+    }
+
+    static bool Flashing(const TTMICObject& tile)
+    {
+        const auto* flash = tile.findChild<QWidget*>(QStringLiteral("BatteryFlash"));
+        return tile.IsLowBattery() && flash && flash->isVisible();
+    }
+
+    void WatchTheShow()
+    {
+        ShootState("low-battery", &Flashing);
+        ShootState("rf-loss", [](const TTMICObject& t) { return t.IsRfLoss(); });
+        const TTMICObject& lost = ShootState("lost", [](const TTMICObject& t) { return t.IsLost(); });
+        const int rxid = lost.RXID(), devIdx = lost.DevIdx();
+        ShootState("restored", [&](const TTMICObject& t) {
+            return t.RXID() == rxid && t.DevIdx() == devIdx && !t.IsLost();
+        });
+        Say(QStringLiteral("the show's events are in %1").arg(m_window.EventLogPath()));
     }
 
     static void CheckFirstRow(QTreeWidget* list)
@@ -369,49 +411,6 @@ private:
             confirmed += assign.lbDevList->topLevelItem(i)->text(TFrmSetMuiltFreq::ColResult) == BuiltinText(69);
         assign.close();
         return confirmed;
-    }
-
-    TTMICObject* TileWhere(const std::function<bool(const TTMICObject&)>& state) const
-    {
-        for (const auto& tile : m_window.Tiles())
-            if (state(*tile))
-                return tile.get();
-        return nullptr;
-    }
-
-    // Waits for a tile in this state and shoots it and the main window.
-    TTMICObject& ShootState(const char* what, const std::function<bool(const TTMICObject&)>& state)
-    {
-        if (!WaitUntil([&] { return TileWhere(state) != nullptr; }, EpisodeWaitMs))
-            throw DemoFailure(QStringLiteral("no tile showed %1 within %2 s (messages: %3)")
-                                  .arg(QLatin1String(what))
-                                  .arg(EpisodeWaitMs / 1000)
-                                  .arg(MessageLines())
-                                  .toStdString());
-        TTMICObject& tile = *TileWhere(state);
-        QCoreApplication::processEvents();
-        Shoot(&m_window, qPrintable(QStringLiteral("watch-%1").arg(QLatin1String(what))));
-        Shoot(&tile, qPrintable(QStringLiteral("tile-%1").arg(QLatin1String(what))));
-        Say(QStringLiteral("%1: %2").arg(QLatin1String(what), m_messages->item(m_messages->count() - 1)->text()));
-        return tile;
-    }
-
-    static bool Flashing(const TTMICObject& tile)
-    {
-        const auto* flash = tile.findChild<QWidget*>(QStringLiteral("BatteryFlash"));
-        return tile.IsLowBattery() && flash && flash->isVisible();
-    }
-
-    void WatchTheShow()
-    {
-        ShootState("low-battery", &Flashing);
-        ShootState("rf-loss", [](const TTMICObject& t) { return t.IsRfLoss(); });
-        const TTMICObject& lost = ShootState("lost", [](const TTMICObject& t) { return t.IsLost(); });
-        const int rxid = lost.RXID(), devIdx = lost.DevIdx();
-        ShootState("restored", [&](const TTMICObject& t) {
-            return t.RXID() == rxid && t.DevIdx() == devIdx && !t.IsLost();
-        });
-        Say(QStringLiteral("the show's events are in %1").arg(m_window.EventLogPath()));
     }
 
     QAction* Action(const char* name) const

@@ -35,13 +35,12 @@ public:
     static constexpr int LevelStepMs = 100;
     void Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs);
 
-    // The channels of the band other systems use, ascending.
-    std::vector<int> BusyChannels() const;
-
     // The scripted episodes of this moment, after Advance: RF far below the squelch level (the
     // audio falls silent with it) and the battery held at or below batteryCap.
     void ApplyScenario(bool rfLoss, uint8_t batteryCap);
 
+    // The channels of the band other systems use, ascending.
+    std::vector<int> BusyChannels() const;
     // The level a sweep measures on this channel of the band.
     uint8_t ScanLevel(int channel, std::mt19937& rng) const;
 
