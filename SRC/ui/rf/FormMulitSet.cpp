@@ -172,11 +172,7 @@ void TFrmMulitSet::OnScanPoint(int rxid, const uint8_t* payload)
 void TFrmMulitSet::Redraw()
 {
     TGraphDraw& chart = *GraphDraw1;
-    chart.Clear(m_scanIndex);
-    chart.MinAxisY = -10;
-    chart.MaxAxisY = 90;
-    chart.MinAxisX = m_minFreq;
-    chart.MaxAxisX = m_maxFreq;
+    m_scan->ResetChart(m_scanIndex, m_minFreq, m_maxFreq);
     PlotScan(chart, m_scanIndex, m_scans[static_cast<size_t>(m_scanIndex)].Points, *m_scan->Device);
     chart.DoPaint();
 }
@@ -205,11 +201,7 @@ void TFrmMulitSet::OnScanEnd(int rxid, int command)
 
 bool TFrmMulitSet::event(QEvent* e)
 {
-    if (e->type() == EventType(MSG_SCAN_DONE)) {
-        m_scan->FinishScan();
-        return true;
-    }
-    return QDialog::event(e);
+    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
 }
 
 void TFrmMulitSet::btStopClick()

@@ -101,11 +101,7 @@ void TFrmScanRF::OnScanPoint(int rxid, const uint8_t* payload)
 void TFrmScanRF::Redraw()
 {
     TGraphDraw& chart = *GraphDraw1;
-    chart.Clear(-1);
-    chart.MinAxisY = -10;
-    chart.MaxAxisY = 90;
-    chart.MinAxisX = m_scan->AxisStart();
-    chart.MaxAxisX = m_scan->AxisEnd();
+    m_scan->ResetChart(-1, m_scan->AxisStart(), m_scan->AxisEnd());
     PlotScan(chart, 0, m_points, *m_scan->Device);
     if (cbMaxHold->isChecked())
         PlotLevels(chart, 1, m_hold.Levels(), *m_scan->Device);
@@ -126,11 +122,7 @@ void TFrmScanRF::OnScanEnd(int rxid, int command)
 
 bool TFrmScanRF::event(QEvent* e)
 {
-    if (e->type() == EventType(MSG_SCAN_DONE)) {
-        m_scan->FinishScan();
-        return true;
-    }
-    return QDialog::event(e);
+    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
 }
 
 void TFrmScanRF::btExportCsvClick()

@@ -68,11 +68,7 @@ void TFrmSingleSet::OnScanPoint(int rxid, const uint8_t* payload)
 void TFrmSingleSet::Redraw()
 {
     TGraphDraw& chart = *GraphDraw1;
-    chart.Clear(-1);
-    chart.MinAxisY = -10;
-    chart.MaxAxisY = 90;
-    chart.MinAxisX = m_scan->AxisStart();
-    chart.MaxAxisX = m_scan->AxisEnd();
+    m_scan->ResetChart(-1, m_scan->AxisStart(), m_scan->AxisEnd());
     PlotScan(chart, 0, m_points, *m_scan->Device);
     chart.DoPaint();
 }
@@ -87,11 +83,7 @@ void TFrmSingleSet::OnScanEnd(int rxid, int command)
 
 bool TFrmSingleSet::event(QEvent* e)
 {
-    if (e->type() == EventType(MSG_SCAN_DONE)) {
-        m_scan->FinishScan();
-        return true;
-    }
-    return QDialog::event(e);
+    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
 }
 
 // Device is known from the first Start on: before that there is no band to offer.

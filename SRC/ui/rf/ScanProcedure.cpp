@@ -222,6 +222,24 @@ void TScanProcedure::FinishScan()
     ShowMessageBox(&m_window, BuiltinText(79), QStringLiteral("提示"), 0, -1);
 }
 
+bool TScanProcedure::FinishOnScanDone(QEvent* e)
+{
+    if (e->type() != EventType(MSG_SCAN_DONE))
+        return false;
+    FinishScan();
+    return true;
+}
+
+void TScanProcedure::ResetChart(int series, double minX, double maxX)
+{
+    TGraphDraw& chart = *m_controls.GraphDraw1;
+    chart.Clear(series);
+    chart.MinAxisY = -10;
+    chart.MaxAxisY = 90;
+    chart.MinAxisX = minX;
+    chart.MaxAxisX = maxX;
+}
+
 void TScanProcedure::Stop()
 {
     SetRunning(false);

@@ -33,6 +33,7 @@
 class DeviceList;
 class QComboBox;
 class QDialog;
+class QEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
@@ -103,6 +104,8 @@ public:
     bool IsScanEnd(int rxid, int command) const;
     void PostScanDone();
     void FinishScan(); // MSG_SCAN_DONE: buttons back, ScanBusy cleared, "Scan RF finish!"
+    // For the window's event(): true when e is MSG_SCAN_DONE, after FinishScan.
+    bool FinishOnScanDone(QEvent* e);
 
     // Step 5 and 6.
     void Stop();
@@ -112,6 +115,8 @@ public:
     // The X range of the chart: cbStartFreq / cbEndFreq as numbers, 640.0 when not a number.
     double AxisStart() const;
     double AxisEnd() const;
+    // Before a redraw: empties series (-1 for all), the level axis -10..90 and this X range.
+    void ResetChart(int series, double minX, double maxX);
     // Points ignored in this scan because the block was full.
     int IgnoredPoints() const { return m_ignored; }
 
