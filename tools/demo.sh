@@ -5,8 +5,10 @@
 # With a display, Tessaro opens for you to use: choose Connect, then double-click the rows. The
 # simulator stops when you close Tessaro. Without one (or with DEMO_HEADLESS=1), a driver runs
 # the real main window under Xvfb through Connect, a tile per channel, Sync Tx, the settings and
-# the about window, then a low battery, an RF loss and a channel lost and restored, and leaves
-# screenshots in demo-out/shots/ (the show's events in demo-out/Events.log).
+# the about window, then a low battery, an RF loss and a channel lost and restored, a few seconds
+# of RF history, a band scan, a single band setup and a compatibility setup of all channels with
+# Assign all, and leaves screenshots in demo-out/shots/ (the show's events in
+# demo-out/Events.log).
 #
 # DEMO_BUILD_DIR (default build) and DEMO_OUT (default demo-out) choose other folders.
 set -euo pipefail
@@ -71,7 +73,7 @@ start_simulator() {
 # One record per simulated channel, from the simulator's RECEIVER lines; names go in GBK.
 write_config() {
   local re='^RECEIVER rxid=([0-9]+) ip=([0-9.]+) port=[0-9]+ channels=([0-9]+) start=([0-9.]+) '
-  re+='first=([0-9]+) last=([0-9]+) band=(.) hw=[^ ]+ sw=[^ ]+ name="(.*)"$'
+  re+='first=([0-9]+) last=([0-9]+) band=(.) hw=[^ ]+ sw=[^ ]+ name="(.*)" busy=[^ ]+$'
   local lines=() n=0 line ch
   while IFS= read -r line; do
     [[ $line =~ $re ]] || continue

@@ -12,6 +12,8 @@ namespace
 
 constexpr uint8_t BroadcastDevIdx = 1; // a receiver's first channel answers for it
 
+} // namespace
+
 QString SendFailureText(int result)
 {
     if (PublicStruct::Instance().ConnectType == 0)
@@ -22,8 +24,6 @@ QString SendFailureText(int result)
         return LanguageText("请求未能发出: 串口未打开!", "The request could not be sent: the serial port is not open!");
     return LanguageText("请求未能发出: 串口写入失败!", "The request could not be sent: the serial write failed!");
 }
-
-} // namespace
 
 bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8_t* payload, int len)
 {

@@ -12,3 +12,7 @@ class QWidget;
 // SendCommand to 255.255.255.255 with DevIdx 1. False, after a message box saying why, when the
 // active transport did not take the frame.
 bool SendBroadcastRequest(QWidget* owner, uint8_t rxid, uint8_t cmd, const uint8_t* payload, int len);
+
+// Why SendCommand did not send (its result 0 or below), for the user.
+QString SendFailureText(int result);
+

@@ -13,6 +13,10 @@
 #include "ui/FormAbout.h"
 #include "ui/FormDebug.h"
 #include "ui/FormDevProperty.h"
+#include "ui/rf/FormRFHistory.h"
+#include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormMulitSet.h"
+#include "ui/rf/FormSingleSet.h"
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
@@ -312,11 +316,29 @@ void TFrmMain::tbAddHRClick()
         ShowMessageBox(this, ChannelsNotAddedText(refused), QStringLiteral("提示"), 0, -1);
 }
 
-// The RF history, scan, single setup and compatibility windows open from these handlers.
-void TFrmMain::tbRFHistoryClick() { }
-void TFrmMain::tbScanRFClick() { }
-void TFrmMain::tbSingleSetClick() { }
-void TFrmMain::tbCompSetupClick() { }
+void TFrmMain::tbRFHistoryClick()
+{
+    TFrmRFHistory history(this, m_devices);
+    history.exec();
+}
+
+void TFrmMain::tbScanRFClick()
+{
+    TFrmScanRF scan(this, m_devices);
+    scan.exec();
+}
+
+void TFrmMain::tbSingleSetClick()
+{
+    TFrmSingleSet single(this, m_devices);
+    single.exec();
+}
+
+void TFrmMain::tbCompSetupClick()
+{
+    TFrmMulitSet compatibility(this, m_devices);
+    compatibility.exec();
+}
 
 void TFrmMain::mnSetClick()
 {

@@ -86,6 +86,9 @@ bool RxSim::ParseAnnouncement(const QString& line)
         r.HWVer = v.value("hw");
         r.SWVer = v.value("sw");
         r.Name = v.value("name");
+        for (const QString& channel : v.value("busy").split(u'/', Qt::SkipEmptyParts))
+            if (channel != QLatin1String("none"))
+                r.Busy.append(channel.toInt());
         m_receivers.append(r);
         return false;
     }

@@ -33,6 +33,7 @@ struct RxSimReceiver {
     QString HWVer;
     QString SWVer;
     QString Name;
+    QList<int> Busy; // channels other systems use: a scan shows them strong
 };
 
 class RxSim {

@@ -9,12 +9,20 @@
 #include "lang/Language.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
+#include "ui/FormMessage.h"
 #include "ui/FormSet.h"
 #include "ui/Startup.h"
 #include "ui/TTMICObject.h"
+#include "ui/rf/FormMulitSet.h"
+#include "ui/rf/FormRFHistory.h"
+#include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormSetFreq.h"
+#include "ui/rf/FormSetMuiltFreq.h"
+#include "ui/rf/FormSingleSet.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QListWidget>
@@ -35,6 +43,10 @@ constexpr int LiveValuesWaitMs = 20000;
 constexpr int ModalWaitMs = 5000;
 constexpr int SyncWaitMs = 10000;
 constexpr int EpisodeWaitMs = 60000;
+constexpr int RecordMs = 4000;
+constexpr int ScanWaitMs = 20000;
+constexpr int SequenceWaitMs = 60000; // ten scans one after another
+constexpr int AssignWaitMs = 60000; // up to twelve set exchanges of 2.4 s
 
 class DemoFailure : public std::runtime_error
 {
@@ -83,6 +95,10 @@ public:
         ConfirmSettings();
         ShowAbout();
         WatchTheShow();
+        RecordRfHistory();
+        ScanBand();
+        SingleSetup();
+        CompatibilitySetup();
     }
 
     // What the window showed when something went wrong, for the failure message.
@@ -248,6 +264,153 @@ private:
             return t.RXID() == rxid && t.DevIdx() == devIdx && !t.IsLost();
         });
         Say(QStringLiteral("the show's events are in %1").arg(m_window.EventLogPath()));
+    }
+
+    static void CheckFirstRow(QTreeWidget* list)
+    {
+        QTreeWidgetItem* row = list->topLevelItem(0);
+        row->setCheckState(0, Qt::Checked);
+        emit list->itemClicked(row, 0);
+    }
+
+    // A few seconds of the first channel's RF levels, then the record after Stop.
+    void RecordRfHistory()
+    {
+        int samples = -1;
+        WhenModal("TFrmRFHistory", ModalWaitMs, [&](QWidget* modal) {
+            auto* history = static_cast<TFrmRFHistory*>(modal);
+            CheckFirstRow(history->lbDevList);
+            history->btStart->click();
+            WaitUntil([] { return false; }, RecordMs);
+            history->btStop->click();
+            QCoreApplication::processEvents();
+            samples = history->Record().SampleCount();
+            Shoot(history, "rf-history");
+            history->close();
+        });
+        Action("tbRFHistory")->trigger();
+        if (samples < RecordMs / 200)
+            throw DemoFailure(QStringLiteral("the RF history recorded %1 samples in %2 s").arg(samples).arg(RecordMs / 1000).toStdString());
+        Say(QStringLiteral("RF history: %1 samples in %2 s").arg(samples).arg(RecordMs / 1000));
+    }
+
+    // One sweep of the first receiver's band, its busy channels standing out as peaks.
+    void ScanBand()
+    {
+        int points = -1;
+        WhenModal("TFrmScanRF", ModalWaitMs, [&](QWidget* modal) {
+            auto* scan = static_cast<TFrmScanRF*>(modal);
+            CheckFirstRow(scan->lbDevList);
+            bool finished = false;
+            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            scan->btStart->click();
+            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            points = finished ? scan->Points().PointCount : 0;
+            QCoreApplication::processEvents();
+            Shoot(scan, "scan-rf");
+            scan->close();
+        });
+        Action("tbScanRF")->trigger();
+        if (points <= 0)
+            throw DemoFailure("the band scan did not finish");
+        Say(QStringLiteral("scan: %1 points").arg(points));
+    }
+
+    // One band scanned, its idle channels listed; the list is left without a choice.
+    void SingleSetup()
+    {
+        int offered = -1;
+        WhenModal("TFrmSingleSet", ModalWaitMs, [&](QWidget* modal) {
+            auto* single = static_cast<TFrmSingleSet*>(modal);
+            CheckFirstRow(single->lbDevList);
+            bool finished = false;
+            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            single->btStart->click();
+            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            QCoreApplication::processEvents();
+            Shoot(single, "single-setup");
+            WhenModal("TFrmSetFreq", ModalWaitMs, [&](QWidget* list) {
+                offered = static_cast<TFrmSetFreq*>(list)->lvFreq->topLevelItemCount();
+                Shoot(list, "set-freq");
+                list->close();
+            });
+            single->btSetFreq->click();
+            single->close();
+        });
+        Action("tbSingleSet")->trigger();
+        if (offered <= 0)
+            throw DemoFailure("the single band setup offered no idle channel");
+        Say(QStringLiteral("single band setup: %1 idle channels offered").arg(offered));
+    }
+
+    // Every channel checked: the first ten are scanned one after another and drawn together;
+    // Assign all at the three-transmitter level proposes a frequency for all twelve and sets them.
+    void CompatibilitySetup()
+    {
+        int scans = -1;
+        int confirmed = -1;
+        WhenModal("TFrmMulitSet", ModalWaitMs, [&](QWidget* modal) {
+            auto* multi = static_cast<TFrmMulitSet*>(modal);
+            for (int i = 0; i < multi->lbDevList->topLevelItemCount(); ++i)
+                multi->lbDevList->topLevelItem(i)->setCheckState(0, Qt::Checked);
+            bool finished = false;
+            WhenModal("TFrmMessage", SequenceWaitMs, [&](QWidget* box) {
+                finished = true;
+                box->close();
+            });
+            multi->btStart->click();
+            WaitUntil([&] { return finished; }, SequenceWaitMs + 1000);
+            scans = multi->CompleteScans();
+            QCoreApplication::processEvents();
+            Shoot(multi, "compatibility-scans");
+            WhenModal("TFrmSetMuiltFreq", ModalWaitMs, [&](QWidget* assign) {
+                confirmed = AssignAll(*static_cast<TFrmSetMuiltFreq*>(assign));
+            });
+            multi->btSetFreq->click();
+            if (multi->isVisible())
+                multi->close();
+        });
+        Action("tbCompSetup")->trigger();
+        if (scans <= 0)
+            throw DemoFailure("the compatibility setup scanned no band");
+        if (confirmed <= 0)
+            throw DemoFailure("Assign all set no device");
+        Say(QStringLiteral("compatibility setup: %1 scans, %2 devices set").arg(scans).arg(confirmed));
+        WaitUntil([] { return false; }, 100 * m_rows->topLevelItemCount() + 1500); // the next status polls
+        Shoot(&m_window, "main-window-assigned");
+    }
+
+    // Shoots the proposal when the confirmation is asked, confirms, shoots the report; the
+    // number of devices confirmed.
+    int AssignAll(TFrmSetMuiltFreq& assign)
+    {
+        assign.cbIntermod->setCurrentIndex(static_cast<int>(coordination::Level::ThreeTransmitter));
+        emit assign.cbIntermod->activated(assign.cbIntermod->currentIndex());
+        bool reported = false;
+        WhenModal("TFrmMessage", ModalWaitMs, [&](QWidget* question) {
+            Shoot(&assign, "assign-proposal");
+            WhenModal("TFrmMessage", AssignWaitMs, [&](QWidget* report) {
+                Shoot(report, "assign-report");
+                reported = true;
+                report->close();
+            });
+            static_cast<TFrmMessage*>(question)->btSureClick();
+        });
+        assign.btAssignAll->click();
+        WaitUntil([&] { return reported; }, AssignWaitMs + 1000);
+        QCoreApplication::processEvents();
+        Shoot(&assign, "assign-result");
+        int confirmed = 0;
+        for (int i = 0; i < assign.lbDevList->topLevelItemCount(); ++i)
+            confirmed += assign.lbDevList->topLevelItem(i)->text(TFrmSetMuiltFreq::ColResult) == BuiltinText(69);
+        assign.close();
+        return confirmed;
     }
 
     QAction* Action(const char* name) const

@@ -23,6 +23,7 @@ public:
     Decision Decide();
 
     bool IsSilent(int rxid) const { return m_options.SilentAll || m_options.SilentRxids.count(rxid) > 0; }
+    bool IgnoresSetChannel(int rxid, int devIdx) const { return m_options.NoSetAck.count({ rxid, devIdx }) > 0; }
 
     // The frame with its checksum wrong, or with a Len one above the payload (checksum recomputed,
     // so only the length is wrong).

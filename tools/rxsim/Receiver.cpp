@@ -29,8 +29,12 @@ Receiver::Receiver(const ReceiverSetup& setup, double busyShare, std::mt19937& r
 {
     const int band = setup.BandSize();
     m_busy.resize(static_cast<size_t>(band));
-    for (size_t i = 0; i < m_busy.size(); ++i)
-        m_busy[i] = Uniform(rng, 0.0, 1.0) < busyShare;
+    // The draws are taken even when the busy channels are given, so that every later random
+    // choice of the run stays as the seed made it.
+    for (size_t i = 0; i < m_busy.size(); ++i) {
+        const bool drawn = Uniform(rng, 0.0, 1.0) < busyShare;
+        m_busy[i] = setup.BusyGiven ? setup.BusyChannels.count(setup.FirstChannel + static_cast<int>(i)) > 0 : drawn;
+    }
     // Spread the channels over the band so that they do not start on top of each other.
     for (int devIdx = 1; devIdx <= setup.Channels; ++devIdx) {
         Channel channel;
@@ -170,4 +174,14 @@ uint8_t Receiver::ScanLevel(int channel, std::mt19937& rng) const
     if (InBand(channel) && m_busy[static_cast<size_t>(channel - m_setup.FirstChannel)])
         return static_cast<uint8_t>(Uniform(rng, 40, 86));
     return static_cast<uint8_t>(Uniform(rng, 0, 13));
+}
+
+std::vector<int> Receiver::BusyChannels() const
+{
+    std::vector<int> busy;
+    for (size_t i = 0; i < m_busy.size(); ++i) {
+        if (m_busy[i])
+            busy.push_back(m_setup.FirstChannel + static_cast<int>(i));
+    }
+    return busy;
 }

@@ -39,6 +39,8 @@ public:
     // audio falls silent with it) and the battery held at or below batteryCap.
     void ApplyScenario(bool rfLoss, uint8_t batteryCap);
 
+    // The channels of the band other systems use, ascending.
+    std::vector<int> BusyChannels() const;
     // The level a sweep measures on this channel of the band.
     uint8_t ScanLevel(int channel, std::mt19937& rng) const;
 

@@ -137,6 +137,25 @@ bool SetName(const QString& value, ReceiverSetup& setup, QString* error)
     return true;
 }
 
+// "12/30/31": channel numbers separated by '/'; "none": no busy channel at all. Checked against
+// the band once every key is read.
+bool ParseBusy(const QString& value, ReceiverSetup& setup, QString* error)
+{
+    setup.BusyChannels.clear();
+    setup.BusyGiven = true;
+    if (value == u"none")
+        return true;
+    for (const QString& part : value.split(u'/')) {
+        int channel = 0;
+        if (!ParseInt(part, 0, 255, &channel)) {
+            *error = QStringLiteral("busy=%1: channel numbers 0 to 255 separated by '/' expected").arg(value);
+            return false;
+        }
+        setup.BusyChannels.insert(channel);
+    }
+    return true;
+}
+
 bool ApplyPair(const QString& key, const QString& value, ReceiverSetup& setup, QString* error)
 {
     auto badNumber = [&](const char* range) {
@@ -175,7 +194,10 @@ bool ApplyPair(const QString& key, const QString& value, ReceiverSetup& setup, Q
         return ParseTwoCharacters(key, value, &setup.HWVer, error);
     if (key == u"sw")
         return ParseTwoCharacters(key, value, &setup.SWVer, error);
-    *error = QStringLiteral("unknown key \"%1\" (rxid, ip, channels, start, first, last, band, name, hw, sw)").arg(key);
+    if (key == u"busy")
+        return ParseBusy(value, setup, error);
+    *error = QStringLiteral("unknown key \"%1\" (rxid, ip, channels, start, first, last, band, name, hw, sw, busy)")
+                 .arg(key);
     return false;
 }
 
@@ -226,6 +248,22 @@ bool ParseRxidList(const QString& text, std::set<int>& out, QString* error)
             return false;
         }
         out.insert(rxid);
+    }
+    return true;
+}
+
+// "rxid:devidx" items, comma-separated.
+bool ParseChannelList(const QString& text, std::set<std::pair<int, int>>& out, QString* error)
+{
+    for (const QString& item : text.split(u',', Qt::SkipEmptyParts)) {
+        const QStringList parts = item.trimmed().split(u':');
+        int rxid = 0;
+        int devIdx = 0;
+        if (parts.size() != 2 || !ParseInt(parts[0], 0, MaxRxid, &rxid) || !ParseInt(parts[1], 1, 255, &devIdx)) {
+            *error = QStringLiteral("--no-set-ack %1: a comma-separated list of RXID:DevIdx expected").arg(text);
+            return false;
+        }
+        out.emplace(rxid, devIdx);
     }
     return true;
 }
@@ -320,6 +358,15 @@ bool ParseReceiverSetup(const QString& text, int index, ReceiverSetup& setup, QS
         *error = QStringLiteral("last=%1 lies below first=%2").arg(setup.LastChannel).arg(setup.FirstChannel);
         return false;
     }
+    for (int channel : setup.BusyChannels) {
+        if (channel < setup.FirstChannel || channel > setup.LastChannel) {
+            *error = QStringLiteral("busy channel %1 lies outside the band %2..%3")
+                         .arg(channel)
+                         .arg(setup.FirstChannel)
+                         .arg(setup.LastChannel);
+            return false;
+        }
+    }
     return true;
 }
 
@@ -372,6 +419,8 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
         "bus-gap", "Milliseconds between the answers to a search on the serial bus (default 15).", "ms");
     const QCommandLineOption seed("seed", "Seed of every random choice (default 1).", "n");
     const QCommandLineOption scanInterval("scan-interval", "Milliseconds per scan point (default 20).", "ms");
+    const QCommandLineOption scanPoints("scan-points",
+        "Points per sweep, going round the band as often as needed (default: the band once).", "n");
     const QCommandLineOption busyShare(
         "busy-share", "Share of a band's channels busy in a scan (default 0.15).", "share");
     const QCommandLineOption syncDelay("sync-delay", "Milliseconds before the Sync Tx result (default 1500).", "ms");
@@ -386,6 +435,9 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption garbage("garbage", "Share of replies preceded by noise bytes.", "share");
     const QCommandLineOption silent("silent", "No receiver answers.");
     const QCommandLineOption silentRx("silent-rx", "These receivers (comma-separated RXIDs) do not answer.", "rxids");
+    const QCommandLineOption noSetAck("no-set-ack",
+        "These channels (comma-separated RXID:DevIdx) ignore set channel: no change, no acknowledgement.",
+        "channels");
     const QCommandLineOption silence("silence",
         "Receiver RXID answers nothing from FROM until TO seconds after the start (for ever without -TO). "
         "Repeatable.",
@@ -400,8 +452,8 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
     parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
-        baud, busGap, seed, scanInterval, busyShare, syncDelay, syncFail, battery, drop, delay, jitter, badCrc, badLen,
-        garbage, silent, silentRx, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
+        baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, battery, drop, delay, jitter,
+        badCrc, badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {
@@ -472,12 +524,14 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     FaultOptions& faults = options.Faults;
     const bool ok = intOption(port, 0, 65535, &options.Port) && intOption(baud, 50, 4000000, &options.Baud)
         && intOption(busGap, 0, 10000, &options.BusGapMs) && intOption(seed, 0, 2147483647, &seedValue)
-        && intOption(scanInterval, 1, 60000, &options.ScanIntervalMs) && shareOption(busyShare, &options.BusyShare)
+        && intOption(scanInterval, 1, 60000, &options.ScanIntervalMs)
+        && intOption(scanPoints, 1, 1000000, &options.ScanPoints) && shareOption(busyShare, &options.BusyShare)
         && intOption(syncDelay, 0, 600000, &options.SyncDelayMs) && shareOption(drop, &faults.DropShare)
         && intOption(delay, 0, 600000, &faults.DelayMs) && intOption(jitter, 0, 600000, &faults.JitterMs)
         && shareOption(badCrc, &faults.BadCrcShare) && shareOption(badLen, &faults.BadLenShare)
         && shareOption(garbage, &faults.GarbageShare)
-        && (!parser.isSet(silentRx) || ParseRxidList(parser.value(silentRx), faults.SilentRxids, &why));
+        && (!parser.isSet(silentRx) || ParseRxidList(parser.value(silentRx), faults.SilentRxids, &why))
+        && (!parser.isSet(noSetAck) || ParseChannelList(parser.value(noSetAck), faults.NoSetAck, &why));
     if (!ok)
         return fail(why);
     Scenario& script = options.Script;

@@ -6,6 +6,7 @@
 #include <QStringList>
 #include <cstdint>
 #include <set>
+#include <utility>
 #include <vector>
 
 struct ReceiverSetup {
@@ -22,6 +23,10 @@ struct ReceiverSetup {
     QByteArray NameGbk; // at most 12 bytes
     QByteArray HWVer; // two characters
     QByteArray SWVer;
+    // Channels of the band that other systems use, when given (busy=); otherwise drawn at random
+    // with --busy-share from --seed.
+    bool BusyGiven = false;
+    std::set<int> BusyChannels;
 
     int BandSize() const { return LastChannel - FirstChannel + 1; }
 };
@@ -35,6 +40,7 @@ struct FaultOptions {
     int JitterMs = 0;
     bool SilentAll = false;
     std::set<int> SilentRxids;
+    std::set<std::pair<int, int>> NoSetAck; // (RXID, DevIdx) that ignore CMD_SET_CHANNEL
 };
 
 // A receiver's scripted episode: from FromSeconds after the start until ToSeconds (for ever when
@@ -71,6 +77,7 @@ struct SimOptions {
 
     uint32_t Seed = 1;
     int ScanIntervalMs = 20;
+    int ScanPoints = 0; // points per sweep, going round the band as often as needed; 0: the band once
     double BusyShare = 0.15;
     int SyncDelayMs = 1500;
     bool SyncFail = false;

@@ -30,6 +30,15 @@ QString CommandName(uint8_t cmd)
     return QStringLiteral("0x%1").arg(cmd, 2, 16, QLatin1Char('0'));
 }
 
+
+// "12/30/31", or "none".
+QString BusyText(const Receiver& receiver)
+{
+    QStringList channels;
+    for (int channel : receiver.BusyChannels())
+        channels << QString::number(channel);
+    return channels.isEmpty() ? QStringLiteral("none") : channels.join(u'/');
+}
 } // namespace
 
 QString HexBytes(const uint8_t* bytes, size_t size)
@@ -170,7 +179,7 @@ QStringList Simulator::AnnouncementLines() const
         const Receiver& r = *m_units[i]->Model;
         const ReceiverSetup& s = r.Setup();
         lines << QStringLiteral("RECEIVER rxid=%1 ip=%2 port=%3 channels=%4 start=%5 first=%6 last=%7 band=%8 hw=%9 "
-                                "sw=%10 name=\"%11\"")
+                                "sw=%10 name=\"%11\" busy=%12")
                      .arg(s.Rxid)
                      .arg(Ipv4Text(r.Ip()))
                      .arg(m_udp ? m_udp->Port() : 0)
@@ -179,7 +188,7 @@ QStringList Simulator::AnnouncementLines() const
                      .arg(s.FirstChannel)
                      .arg(s.LastChannel)
                      .arg(QLatin1Char(s.Band))
-                     .arg(QString::fromLatin1(s.HWVer), QString::fromLatin1(s.SWVer), s.Name);
+                     .arg(QString::fromLatin1(s.HWVer), QString::fromLatin1(s.SWVer), s.Name, BusyText(r));
         if (m_udp)
             udp << UdpName(static_cast<int>(i));
     }
@@ -302,10 +311,14 @@ void Simulator::Handle(int unit, const uint8_t* frame, const Route& route, int b
         break;
     case CMD_SCAN_STOP:
         if (u.ScanTimer.isActive())
-            Log(QStringLiteral("SCAN rxid=%1 stopped at channel %2").arg(r.Rxid()).arg(u.ScanNext));
+            Log(QStringLiteral("SCAN rxid=%1 stopped after %2 points").arg(r.Rxid()).arg(u.ScanSent));
         u.ScanTimer.stop();
         break;
     case CMD_SET_CHANNEL:
+        if (m_faults.IgnoresSetChannel(r.Rxid(), devIdx)) {
+            Log(QStringLiteral("IGNORED rxid=%1 devidx=%2 set channel (--no-set-ack)").arg(r.Rxid()).arg(devIdx));
+            break;
+        }
         // Outside the band nothing changes and nothing is acknowledged: the requester's time-out tells.
         if (r.SetChannel(devIdx, payload[0]))
             Reply(unit, devIdx, CMD_SET_CHANNEL_ACK, { payload[0] }, route);
@@ -334,7 +347,7 @@ void Simulator::StartScan(int unit, uint8_t devIdx, const Route& route)
 {
     Unit& u = *m_units[static_cast<size_t>(unit)];
     // One sweep per receiver: a new start begins the band again.
-    u.ScanNext = u.Model->Setup().FirstChannel;
+    u.ScanSent = 0;
     u.ScanDevIdx = devIdx;
     u.ScanRoute = route;
     u.ScanTimer.start();
@@ -344,10 +357,14 @@ void Simulator::StartScan(int unit, uint8_t devIdx, const Route& route)
 void Simulator::ScanStep(int unit)
 {
     Unit& u = *m_units[static_cast<size_t>(unit)];
-    const int channel = u.ScanNext++;
+    const ReceiverSetup& setup = u.Model->Setup();
+    // With --scan-points the sweep goes round the band until that many points went out.
+    const int channel = setup.FirstChannel + u.ScanSent % setup.BandSize();
+    ++u.ScanSent;
     const uint8_t level = u.Model->ScanLevel(channel, m_world);
     Reply(unit, u.ScanDevIdx, CMD_SCAN_POINT, { static_cast<uint8_t>(channel), level, 0, 0 }, u.ScanRoute);
-    if (channel >= u.Model->Setup().LastChannel) {
+    const int total = m_options.ScanPoints > 0 ? m_options.ScanPoints : setup.BandSize();
+    if (u.ScanSent >= total) {
         u.ScanTimer.stop();
         Reply(unit, u.ScanDevIdx, CMD_SCAN_END, { 0 }, u.ScanRoute);
     }

@@ -34,7 +34,7 @@ private:
     struct Unit {
         std::unique_ptr<Receiver> Model;
         QTimer ScanTimer;
-        int ScanNext = 0;
+        int ScanSent = 0; // points of the current sweep sent so far
         uint8_t ScanDevIdx = 1;
         Route ScanRoute;
     };

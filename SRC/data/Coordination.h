@@ -1,0 +1,99 @@
+#pragma once
+// Frequency coordination of several systems that work side by side: which idle channels stay
+// usable next to the carriers already on air, and a proposal for every device at once.
+//
+// Levels, each adding to the one before:
+//   Off              the plain idle rule; a proposal only keeps two devices off the same frequency
+//   Spacing          any two carriers at least SpacingKHz apart
+//   TwoTransmitter   no third-order product 2f1 - f2 within GuardKHz of a carrier
+//   ThreeTransmitter no third-order product f1 + f2 - f3 within GuardKHz of a carrier
+//
+// Frequencies are whole kHz: exact for the 250 kHz channel grid and band starts such as 520.125.
+#include "data/IdleChannels.h"
+
+#include <QString>
+#include <cstdint>
+#include <vector>
+
+namespace coordination
+{
+
+enum class Level { Off = 0, Spacing = 1, TwoTransmitter = 2, ThreeTransmitter = 3 };
+constexpr int LevelCount = 4;
+
+struct Rule {
+    Level level = Level::Off;
+    int SpacingKHz = 400;
+    int GuardKHz = 100;
+};
+
+// The rule as kept in Config.ini, section [Coordination]: Level (0..3), SpacingKHz, GuardKHz.
+// Missing or unusable values take the defaults above.
+Rule LoadRule(const QString& configPath);
+bool SaveRule(const QString& configPath, const Rule& rule);
+constexpr int MaxSettingKHz = 10000;
+
+int FreqKHz(double mhz);
+
+// Why a candidate frequency cannot be used next to the carriers added so far.
+enum class Block { None, TooClose, Product };
+
+// The carriers on air and the candidate frequencies they rule out. Each added carrier marks the
+// candidates its spacing and its new products hit, so that asking about a candidate costs nothing.
+class CarrierSet
+{
+public:
+    CarrierSet(const Rule& rule, std::vector<int> candidatesKHz);
+
+    void Add(int kHz);
+    Block Why(int kHz) const; // a frequency that is not a candidate is never blocked
+    bool IsFree(int kHz) const { return Why(kHz) == Block::None; }
+    // The same by the candidate's position, for callers that ask about the same ones often.
+    int IndexOf(int kHz) const; // -1 when not a candidate
+    bool IsFreeAt(int index) const { return m_close[size_t(index)] == 0 && m_product[size_t(index)] == 0; }
+    const std::vector<int>& Carriers() const { return m_carriers; }
+
+private:
+    // Marks the candidates c with |2c - point| < tolerance (both in half kHz).
+    void Mark(long long point, long long tolerance, std::vector<uint32_t>& marks);
+
+    Rule m_rule;
+    std::vector<int> m_candidates; // sorted, distinct
+    std::vector<long long> m_doubled; // 2 x m_candidates
+    std::vector<uint32_t> m_close;
+    std::vector<uint32_t> m_product;
+    std::vector<int> m_carriers;
+};
+
+// One device to place: the channels it may take (its idle channels, ascending).
+struct DeviceOptions {
+    int RXID = 0;
+    int DevIdx = 0;
+    std::vector<IdleChannel> Idle;
+};
+
+struct Plan {
+    Rule rule;
+    std::vector<DeviceOptions> devices;
+    std::vector<int> chosen; // per device: its channel number, or -1 when it could not be placed
+
+    int PlacedCount() const;
+    int ChannelOf(size_t device) const; // -1 when not placed
+    double FreqOf(size_t device) const; // 0 when not placed
+};
+
+// A frequency for every device, compatible at the rule's level with each other: most
+// constrained device first (fewest usable channels left), lowest usable channel; when one
+// cannot be placed, a few restarts take the failed devices first and break ties differently.
+// The plan with the most devices placed is returned.
+Plan AssignAll(const Rule& rule, std::vector<DeviceOptions> devices, int restarts = 12);
+
+struct Violation {
+    enum Kind { NotIdle, TooClose, TwoTransmitterProduct, ThreeTransmitterProduct } kind;
+    std::vector<int> devices; // the devices involved; the hit carrier last for products
+};
+// Recomputes a finished plan from scratch: every placed channel is one of its device's idle
+// channels, every pair is spaced, and no product of the level lands on a carrier.
+std::vector<Violation> check(const Plan& plan);
+
+} // namespace coordination

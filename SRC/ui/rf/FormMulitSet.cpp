@@ -1,0 +1,226 @@
+#include "ui/rf/FormMulitSet.h"
+
+#include "data/Device.h"
+#include "data/IdleChannels.h"
+#include "lang/Language.h"
+#include "protocol/Messages.h"
+#include "ui/DialogParts.h"
+#include "ui/rf/FormSetMuiltFreq.h"
+#include "ui/rf/GraphDraw.h"
+
+#include <QApplication>
+#include <QEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPalette>
+#include <QPushButton>
+#include <algorithm>
+
+TFrmMulitSet* FrmMulitSet = nullptr;
+
+namespace
+{
+constexpr int LegendTop = 24;
+constexpr int LegendStep = 16;
+constexpr int LegendWidth = 96; // square and "255:255"
+} // namespace
+
+QColor TFrmMulitSet::SeriesColour(int position)
+{
+    static const QColor colours[MaxScans - 1] = { { 255, 0, 0 }, { 0, 255, 0 }, { 0, 0, 255 }, { 255, 255, 0 },
+        { 255, 0, 255 }, { 0, 255, 255 }, { 255, 251, 240 }, { 192, 220, 192 }, { 255, 255, 255 } };
+    if (position >= 0 && position < MaxScans - 1)
+        return colours[position];
+    return QApplication::palette().color(QPalette::Highlight);
+}
+
+TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
+    : QDialog(owner)
+    , m_devices(devices)
+    , m_scan(MakeProcedure(devices))
+    , m_scans(MaxScans)
+{
+    FrmMulitSet = this;
+    RegisterToolWindow(ToolWindow::MulitSet, this);
+    const TScanControls& c = m_scan->Controls();
+    lbDevList = c.lbDevList;
+    Panel1 = c.Panel1;
+    GraphDraw1 = c.GraphDraw1;
+    lbRFVal = c.lbRFVal;
+    btStart = c.btStart;
+    btStop = c.btStop;
+    btSetFreq = NewButton(this, "btSetFreq", BuiltinText(81));
+    btSetFreq->setEnabled(false);
+    c.ButtonBar->addWidget(btSetFreq);
+    GraphDraw1->SetColorLine(0, SeriesColour(0));
+    CreateLegend();
+
+    connect(btStart, &QPushButton::clicked, this, &TFrmMulitSet::btStartClick);
+    connect(btStop, &QPushButton::clicked, this, &TFrmMulitSet::btStopClick);
+    connect(btSetFreq, &QPushButton::clicked, this, &TFrmMulitSet::btSetFreqClick);
+    resize(1089, 535);
+}
+
+TScanProcedure* TFrmMulitSet::MakeProcedure(const DeviceList& devices)
+{
+    PrepareModalWindow(*this, "FrmMulitSet", BuiltinText(82));
+    return new TScanProcedure(*this, devices, TScanProcedure::CheckRule::ManyRows, { 80, 70, 100, 100 });
+}
+
+TFrmMulitSet::~TFrmMulitSet()
+{
+    m_scan->CloseWindow();
+    UnregisterToolWindow(ToolWindow::MulitSet, this);
+    if (FrmMulitSet == this)
+        FrmMulitSet = nullptr;
+}
+
+// The legend lies over the chart's right edge, one pair per position, 16 px apart.
+void TFrmMulitSet::CreateLegend()
+{
+    for (int i = 0; i < MaxScans; ++i) {
+        const QByteArray n = QByteArray::number(i + 1);
+        lbDevCol[static_cast<size_t>(i)] = NewLabel(GraphDraw1, ("lbDevCol" + n).constData(), QStringLiteral("■"));
+        lbDev[static_cast<size_t>(i)] = NewLabel(GraphDraw1, ("lbDev" + n).constData(), QString());
+        for (QLabel* label : { lbDevCol[static_cast<size_t>(i)], lbDev[static_cast<size_t>(i)] }) {
+            QPalette palette = label->palette();
+            palette.setColor(QPalette::WindowText, SeriesColour(i));
+            label->setPalette(palette);
+        }
+        ShowLegend(i, i == 0);
+    }
+    GraphDraw1->installEventFilter(this);
+    PlaceLegend();
+}
+
+void TFrmMulitSet::PlaceLegend()
+{
+    const int left = GraphDraw1->width() - LegendWidth;
+    for (int i = 0; i < MaxScans; ++i) {
+        const int top = LegendTop + i * LegendStep;
+        lbDevCol[static_cast<size_t>(i)]->setGeometry(left, top, 16, LegendStep);
+        lbDev[static_cast<size_t>(i)]->setGeometry(left + 18, top, LegendWidth - 20, LegendStep);
+    }
+}
+
+bool TFrmMulitSet::eventFilter(QObject* watched, QEvent* e)
+{
+    if (watched == GraphDraw1 && e->type() == QEvent::Resize)
+        PlaceLegend();
+    return QDialog::eventFilter(watched, e);
+}
+
+void TFrmMulitSet::ShowLegend(int position, bool visible)
+{
+    lbDevCol[static_cast<size_t>(position)]->setVisible(visible);
+    lbDev[static_cast<size_t>(position)]->setVisible(visible);
+}
+
+// A new run forgets the last one: legends hidden, its curves removed.
+void TFrmMulitSet::btStartClick()
+{
+    m_scanIndex = 0;
+    m_lastRow = -1;
+    m_stopped = false;
+    m_completeScans = 0;
+    for (int i = 0; i < MaxScans; ++i)
+        ShowLegend(i, false);
+    while (GraphDraw1->GraphCount() > 1)
+        GraphDraw1->DeleteGraph(GraphDraw1->GraphCount() - 1);
+    GraphDraw1->Clear(-1);
+    GraphDraw1->DoPaint();
+    if (!StartNextDevice())
+        m_scan->ShowSelectDevice();
+}
+
+// The next checked row below the last one started, scanned into the block of ScanIndex; no wait
+// before the start command.
+bool TFrmMulitSet::StartNextDevice()
+{
+    const int row = m_scan->NextCheckedRow(m_lastRow);
+    if (row < 0)
+        return false;
+    m_lastRow = row;
+    ScanBlock& block = m_scans[static_cast<size_t>(m_scanIndex)];
+    m_scan->StartRow(row, block.Points, false);
+    m_awaitingEnd = true;
+    block.RXID = m_scan->DeviceRXID;
+    block.DevIdx = m_scan->DeviceDevIdx;
+    lbDev[static_cast<size_t>(m_scanIndex)]->setText(QStringLiteral("%1:%2").arg(block.RXID).arg(block.DevIdx));
+    ShowLegend(m_scanIndex, true);
+    btSetFreq->setEnabled(false);
+    if (m_scan->Device)
+        WidenRange(*m_scan->Device);
+    return true;
+}
+
+void TFrmMulitSet::WidenRange(const TTMICListObj& device)
+{
+    const double end = BandEnd(device.StartFreq, device.MaxChannel);
+    const bool first = m_scanIndex == 0;
+    m_minFreq = first ? device.StartFreq : std::min(m_minFreq, device.StartFreq);
+    m_maxFreq = first ? end : std::max(m_maxFreq, end);
+}
+
+void TFrmMulitSet::OnScanPoint(int rxid, const uint8_t* payload)
+{
+    if (m_scan->AcceptPoint(rxid, payload) && m_scan->Device)
+        Redraw();
+}
+
+// Only the curve of the device being scanned is drawn anew; the earlier ones stay.
+void TFrmMulitSet::Redraw()
+{
+    TGraphDraw& chart = *GraphDraw1;
+    m_scan->ResetChart(m_scanIndex, m_minFreq, m_maxFreq);
+    PlotScan(chart, m_scanIndex, m_scans[static_cast<size_t>(m_scanIndex)].Points, *m_scan->Device);
+    chart.DoPaint();
+}
+
+// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing.
+void TFrmMulitSet::OnScanEnd(int rxid, int command)
+{
+    if (!m_awaitingEnd || !m_scan->IsScanEnd(rxid, command))
+        return;
+    if (!m_stopped) {
+        m_completeScans = m_scanIndex + 1;
+        if (m_scanIndex < MaxScans - 1) {
+            ++m_scanIndex;
+            if (StartNextDevice()) {
+                GraphDraw1->AddGraph(SeriesColour(m_scanIndex));
+                return;
+            }
+        }
+    }
+    // The sequence is over: a point that still comes belongs to no block.
+    m_awaitingEnd = false;
+    m_scan->IgnoreFurtherPoints();
+    m_scan->PostScanDone();
+    btSetFreq->setEnabled(true);
+}
+
+bool TFrmMulitSet::event(QEvent* e)
+{
+    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
+}
+
+void TFrmMulitSet::btStopClick()
+{
+    m_scan->Stop();
+    m_scan->IgnoreFurtherPoints();
+    btSetFreq->setEnabled(false);
+    m_stopped = true;
+}
+
+void TFrmMulitSet::btSetFreqClick()
+{
+    std::vector<ScanView> scans;
+    for (int i = 0; i < m_completeScans; ++i)
+        scans.push_back(ViewOf(m_scans[static_cast<size_t>(i)].Points));
+    {
+        TFrmSetMuiltFreq setFreq(this, m_done, std::move(scans), *lbDevList, m_devices);
+        setFreq.exec();
+    }
+    if (m_done)
+        accept();
+}

@@ -1,0 +1,87 @@
+#pragma once
+#include "data/RfRecords.h"
+#include "ui/ToolWindows.h"
+#include "ui/rf/ScanProcedure.h"
+
+#include <QColor>
+#include <QDialog>
+#include <array>
+#include <vector>
+
+class DeviceList;
+
+// Compatibility setup: the bands of up to ten checked devices are scanned one after another and
+// drawn together, one curve and legend per device; Set Freq then offers every listed device the
+// channels that no scan found busy (TFrmSetMuiltFreq).
+class TFrmMulitSet : public QDialog, public ToolReplyHandler
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxScans = 10;
+
+    // One device's scan in the sequence.
+    struct ScanBlock {
+        int32_t RXID = 0;
+        int32_t DevIdx = 0;
+        ScanPoints Points;
+    };
+
+    // The colour of each position's curve and legend.
+    static QColor SeriesColour(int position);
+
+    TFrmMulitSet(QWidget* owner, const DeviceList& devices);
+    ~TFrmMulitSet() override;
+
+    void btStartClick();
+    void btStopClick();
+    void btSetFreqClick();
+    void OnScanPoint(int rxid, const uint8_t* payload) override;
+    void OnScanEnd(int rxid, int command) override;
+
+    // The scans that ended without Stop: what Set Freq hands on.
+    int CompleteScans() const { return m_completeScans; }
+    const ScanBlock& Scan(int position) const { return m_scans[static_cast<size_t>(position)]; }
+    int ScanIndex() const { return m_scanIndex; }
+    double MinFreq() const { return m_minFreq; }
+    double MaxFreq() const { return m_maxFreq; }
+    const TScanProcedure& Procedure() const { return *m_scan; }
+
+    // The controls, named as the window names them.
+    QTreeWidget* lbDevList;
+    QFrame* Panel1;
+    TGraphDraw* GraphDraw1;
+    QLabel* lbRFVal;
+    QPushButton* btStart;
+    QPushButton* btStop;
+    QPushButton* btSetFreq = nullptr;
+    std::array<QLabel*, MaxScans> lbDevCol {}; // lbDevCol1 .. lbDevCol10
+    std::array<QLabel*, MaxScans> lbDev {}; // lbDev1 .. lbDev10
+
+protected:
+    bool event(QEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
+private:
+    TScanProcedure* MakeProcedure(const DeviceList& devices);
+    void CreateLegend();
+    void PlaceLegend();
+    void ShowLegend(int position, bool visible);
+    bool StartNextDevice();
+    void WidenRange(const TTMICListObj& device);
+    void Redraw();
+
+    const DeviceList& m_devices;
+    TScanProcedure* m_scan;
+    std::vector<ScanBlock> m_scans;
+    int m_scanIndex = 0;
+    int m_lastRow = -1;
+    bool m_stopped = false;
+    bool m_awaitingEnd = false; // a device was started and its end reply has not ended the sequence
+    int m_completeScans = 0;
+    double m_minFreq = 0.0;
+    double m_maxFreq = 0.0;
+    bool m_done = false;
+};
+
+// The open compatibility setup window, or nullptr.
+extern TFrmMulitSet* FrmMulitSet;

@@ -1,0 +1,142 @@
+#include "ui/rf/FormScanRF.h"
+
+#include "data/Device.h"
+#include "lang/Language.h"
+#include "protocol/Messages.h"
+#include "ui/DialogParts.h"
+#include "ui/Discovery.h"
+#include "ui/FormMessage.h"
+#include "ui/rf/GraphDraw.h"
+#include "ui/rf/RfWindowParts.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+TFrmScanRF* FrmScanRF = nullptr;
+
+TFrmScanRF::TFrmScanRF(QWidget* owner, const DeviceList& devices)
+    : QDialog(owner)
+    , m_scan(MakeProcedure(devices))
+{
+    FrmScanRF = this;
+    RegisterToolWindow(ToolWindow::ScanRF, this);
+    const TScanControls& c = m_scan->Controls();
+    lbBand = c.lbBand;
+    cbBand = c.cbBand;
+    lbStartFreq = c.lbStartFreq;
+    cbStartFreq = c.cbStartFreq;
+    lbEndFreq = c.lbEndFreq;
+    cbEndFreq = c.cbEndFreq;
+    lbDevList = c.lbDevList;
+    Panel1 = c.Panel1;
+    GraphDraw1 = c.GraphDraw1;
+    Label4 = c.Label4;
+    lbRFVal = c.lbRFVal;
+    btStart = c.btStart;
+    btStop = c.btStop;
+    GraphDraw1->AddGraph(MaxHoldColour);
+
+    cbMaxHold = Named(new QCheckBox(LanguageText("最大保持", "Max hold"), this), "cbMaxHold");
+    btExportCsv = NewButton(this, "btExportCsv", ExportCsvText());
+    btSavePicture = NewButton(this, "btSavePicture", SavePictureText());
+    c.ButtonBar->insertWidget(0, cbMaxHold);
+    c.ButtonBar->addWidget(btExportCsv);
+    c.ButtonBar->addWidget(btSavePicture);
+
+    connect(btStart, &QPushButton::clicked, this, &TFrmScanRF::btStartClick);
+    connect(btStop, &QPushButton::clicked, this, &TFrmScanRF::btStopClick);
+    connect(cbMaxHold, &QCheckBox::clicked, this, &TFrmScanRF::cbMaxHoldClick);
+    connect(btExportCsv, &QPushButton::clicked, this, &TFrmScanRF::btExportCsvClick);
+    connect(btSavePicture, &QPushButton::clicked, this, &TFrmScanRF::btSavePictureClick);
+    resize(947, 551);
+}
+
+TScanProcedure* TFrmScanRF::MakeProcedure(const DeviceList& devices)
+{
+    PrepareModalWindow(*this, "FrmScanRF", BuiltinText(73));
+    return new TScanProcedure(*this, devices, TScanProcedure::CheckRule::OneRow, { 80, 65, 100, 100 });
+}
+
+TFrmScanRF::~TFrmScanRF()
+{
+    m_scan->CloseWindow();
+    UnregisterToolWindow(ToolWindow::ScanRF, this);
+    if (FrmScanRF == this)
+        FrmScanRF = nullptr;
+}
+
+void TFrmScanRF::btStartClick()
+{
+    if (!m_scan->StartFirstChecked(m_points))
+        return;
+    if (!HoldsChannel()) {
+        m_hold.Clear();
+        m_holdRxid = m_scan->DeviceRXID;
+        m_holdDevIdx = m_scan->DeviceDevIdx;
+    }
+}
+
+bool TFrmScanRF::HoldsChannel() const
+{
+    return m_holdRxid == m_scan->DeviceRXID && m_holdDevIdx == m_scan->DeviceDevIdx;
+}
+
+void TFrmScanRF::btStopClick()
+{
+    m_scan->Stop();
+}
+
+void TFrmScanRF::OnScanPoint(int rxid, const uint8_t* payload)
+{
+    if (!m_scan->AcceptPoint(rxid, payload))
+        return;
+    const int last = m_points.PointCount - 1;
+    m_hold.Add(m_points.Channels[static_cast<size_t>(last)], m_points.Levels[static_cast<size_t>(last)]);
+    if (m_scan->Device)
+        Redraw();
+}
+
+// The whole curve is drawn anew for each point, over the band shown in the combo boxes.
+void TFrmScanRF::Redraw()
+{
+    TGraphDraw& chart = *GraphDraw1;
+    m_scan->ResetChart(-1, m_scan->AxisStart(), m_scan->AxisEnd());
+    PlotScan(chart, 0, m_points, *m_scan->Device);
+    if (cbMaxHold->isChecked())
+        PlotLevels(chart, 1, m_hold.Levels(), *m_scan->Device);
+    chart.DoPaint();
+}
+
+void TFrmScanRF::cbMaxHoldClick()
+{
+    if (m_scan->Device)
+        Redraw();
+}
+
+void TFrmScanRF::OnScanEnd(int rxid, int command)
+{
+    if (m_scan->IsScanEnd(rxid, command))
+        m_scan->PostScanDone();
+}
+
+bool TFrmScanRF::event(QEvent* e)
+{
+    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
+}
+
+void TFrmScanRF::btExportCsvClick()
+{
+    const TTMICListObj* device = m_scan->Device;
+    if (!device || m_points.PointCount == 0) {
+        ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);
+        return;
+    }
+    ExportToFile(this, QStringLiteral("scan_%1_%2.csv").arg(device->RXID).arg(device->DevIdx),
+        QStringLiteral("CSV (*.csv)"), ScanCsv(m_points, device->StartFreq, device->StartChannel));
+}
+
+void TFrmScanRF::btSavePictureClick()
+{
+    ExportToFile(this, QStringLiteral("scan.png"), QStringLiteral("PNG (*.png)"), PngBytes(GraphDraw1->GetDrawBmp()));
+}

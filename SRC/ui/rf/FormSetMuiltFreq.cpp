@@ -1,0 +1,431 @@
+#include "ui/rf/FormSetMuiltFreq.h"
+
+#include "data/Device.h"
+#include "data/PublicStruct.h"
+#include "lang/Language.h"
+#include "protocol/Commands.h"
+#include "ui/DialogParts.h"
+#include "ui/Discovery.h"
+#include "ui/FormMessage.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QThread>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+#include <numeric>
+
+TFrmSetMuiltFreq* FrmSetMuiltFreq = nullptr;
+
+using namespace coordination;
+
+namespace
+{
+
+constexpr unsigned TextSetSuccess = 69;
+constexpr unsigned TextSetFail = 72;
+constexpr int ConfirmButtons = 0x21; // confirm and cancel, question icon
+
+int CellNumber(const QTreeWidgetItem& row, int column)
+{
+    bool ok = false;
+    const int value = row.text(column).toInt(&ok);
+    return ok ? value : 1;
+}
+
+QString LevelText(int level)
+{
+    switch (level) {
+    case 1:
+        return LanguageText("载波间隔", "Spacing");
+    case 2:
+        return LanguageText("间隔 + 2f1−f2", "Spacing + 2f1−f2");
+    case 3:
+        return LanguageText("间隔 + 2f1−f2 + f1+f2−f3", "Spacing + 2f1−f2 + f1+f2−f3");
+    default:
+        return LanguageText("关", "Off");
+    }
+}
+
+QString DeviceName(const TTMICListObj& device)
+{
+    return QStringLiteral("%1:%2").arg(device.RXID).arg(device.DevIdx);
+}
+
+} // namespace
+
+TFrmSetMuiltFreq::TFrmSetMuiltFreq(
+    QWidget* owner, bool& done, std::vector<ScanView> scans, const QTreeWidget& source, const DeviceList& devices)
+    : TIdleFreqBase(owner, done, "FrmSetMuiltFreq")
+    , m_scans(std::move(scans))
+    , m_devices(devices)
+{
+    FrmSetMuiltFreq = this;
+    RegisterToolWindow(ToolWindow::SetMuiltFreq, this);
+    CreateControls();
+    CopyCheckedRows(source);
+    if (QTreeWidgetItem* first = lbDevList->topLevelItem(0)) {
+        lbDevList->setCurrentItem(first);
+        lbDevListClick(first);
+    }
+}
+
+TFrmSetMuiltFreq::~TFrmSetMuiltFreq()
+{
+    PublicStruct::Instance().ScanBusy = false;
+    UnregisterToolWindow(ToolWindow::SetMuiltFreq, this);
+    if (FrmSetMuiltFreq == this)
+        FrmSetMuiltFreq = nullptr;
+}
+
+void TFrmSetMuiltFreq::CreateControls()
+{
+    lbDevList = Named(new QTreeWidget(this), "lbDevList");
+    lbDevList->setRootIsDecorated(false);
+    lbDevList->setSelectionMode(QAbstractItemView::SingleSelection);
+    lbDevList->setSelectionBehavior(QAbstractItemView::SelectRows);
+    lbDevList->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    lbDevList->setHeaderLabels({ TranslateText(QStringLiteral("序号")), TranslateText(QStringLiteral("通道")),
+        TranslateText(QStringLiteral("设备名称")), QStringLiteral("IP"), LanguageText("建议通道", "Proposed"),
+        LanguageText("建议频率", "Proposed freq"), LanguageText("结果", "Result") });
+    const int widths[ColumnCount] = { 80, 60, 100, 180, 70, 110, 100 };
+    for (int c = 0; c < ColumnCount; ++c)
+        lbDevList->header()->resizeSection(c, widths[c]);
+    // Wide enough for the proposal beside the device, without scrolling.
+    lbDevList->setFixedWidth(std::accumulate(std::begin(widths), std::end(widths), 6));
+
+    lbIntermod = NewLabel(this, "lbIntermod", LanguageText("互调:", "Intermodulation:"));
+    cbIntermod = Named(new QComboBox(this), "cbIntermod");
+    for (int level = 0; level < LevelCount; ++level)
+        cbIntermod->addItem(LevelText(level));
+    lbSpacing = NewLabel(this, "lbSpacing", LanguageText("间隔 (kHz):", "Spacing (kHz):"));
+    edSpacing = Named(new QSpinBox(this), "edSpacing");
+    lbGuard = NewLabel(this, "lbGuard", LanguageText("互调保护 (kHz):", "Product guard (kHz):"));
+    edGuard = Named(new QSpinBox(this), "edGuard");
+    for (QSpinBox* box : { edSpacing, edGuard }) {
+        box->setRange(0, MaxSettingKHz);
+        box->setSingleStep(50);
+    }
+    const coordination::Rule rule = LoadRule(PublicStruct::Instance().ConfigPath());
+    cbIntermod->setCurrentIndex(static_cast<int>(rule.level));
+    edSpacing->setValue(rule.SpacingKHz);
+    edGuard->setValue(rule.GuardKHz);
+    lbHidden = NewLabel(this, "lbHidden", QString());
+    lbHidden->setWordWrap(true);
+    btAssignAll = NewButton(this, "btAssignAll", LanguageText("全部分配", "Assign all"));
+
+    connect(lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { lbDevListClick(row); });
+    connect(btSet, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btSetClick);
+    connect(btAssignAll, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAssignAllClick);
+    connect(cbIntermod, &QComboBox::activated, this, &TFrmSetMuiltFreq::RuleChanged);
+    connect(edSpacing, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
+    connect(edGuard, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
+
+    QGridLayout* head = NewHeadGrid();
+    head->addWidget(lbIntermod, 2, 0, 1, 2);
+    head->addWidget(cbIntermod, 2, 2, 1, 2);
+    head->addWidget(lbSpacing, 3, 0, 1, 2);
+    head->addWidget(edSpacing, 3, 2, 1, 2);
+    head->addWidget(lbGuard, 4, 0, 1, 2);
+    head->addWidget(edGuard, 4, 2, 1, 2);
+    auto* right = new QVBoxLayout;
+    right->addLayout(head);
+    right->addWidget(lvFreq, 1);
+    right->addWidget(lbHidden);
+    auto* fields = new QHBoxLayout;
+    fields->addWidget(lbDevList);
+    fields->addLayout(right, 1);
+    ArrangeFieldsAndButtons(*this, fields, { btAssignAll, btSet, btCancel });
+    // Wider than the plain window by the proposal columns and the coordination settings.
+    setFixedSize(1110, 614);
+}
+
+void TFrmSetMuiltFreq::CopyCheckedRows(const QTreeWidget& source)
+{
+    for (int i = 0; i < source.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem& from = *source.topLevelItem(i);
+        if (from.checkState(0) != Qt::Checked)
+            continue;
+        auto* row = new QTreeWidgetItem(lbDevList);
+        for (int c = 0; c < std::min(from.columnCount(), int(ColProposedChannel)); ++c)
+            row->setText(c, from.text(c));
+    }
+}
+
+coordination::Rule TFrmSetMuiltFreq::Rule() const
+{
+    return { static_cast<Level>(cbIntermod->currentIndex()), edSpacing->value(), edGuard->value() };
+}
+
+const TTMICListObj* TFrmSetMuiltFreq::DeviceOf(const QTreeWidgetItem& row) const
+{
+    return FindDevice(m_devices, CellNumber(row, ColID), CellNumber(row, ColChannel));
+}
+
+void TFrmSetMuiltFreq::lbDevListClick(QTreeWidgetItem* row)
+{
+    if (Assigning() || !row)
+        return;
+    if (const TTMICListObj* device = DeviceOf(*row))
+        BuildFor(*device);
+}
+
+// The device on show stays the one rebuilt, so that Set never addresses another device than the
+// one whose channels are listed.
+void TFrmSetMuiltFreq::cbMaxRFClick()
+{
+    if (m_target)
+        BuildFor(*m_target);
+    else if (QTreeWidgetItem* first = lbDevList->topLevelItem(0))
+        lbDevListClick(first);
+}
+
+void TFrmSetMuiltFreq::RuleChanged()
+{
+    SaveRule(PublicStruct::Instance().ConfigPath(), Rule());
+    if (m_target)
+        BuildFor(*m_target);
+}
+
+std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) const
+{
+    const BandOfChannels band { device.StartFreq, device.StartChannel, device.MaxChannel };
+    return IdleChannels(band, m_scans, Threshold());
+}
+
+std::vector<int> TFrmSetMuiltFreq::OtherCarriers(const TTMICListObj& device) const
+{
+    std::vector<int> carriers;
+    for (int i = 0; i < lbDevList->topLevelItemCount(); ++i) {
+        const TTMICListObj* other = DeviceOf(*lbDevList->topLevelItem(i));
+        if (!other || other == &device)
+            continue;
+        const auto assigned = m_assigned.find({ other->RXID, other->DevIdx });
+        const double freq = assigned != m_assigned.end() ? assigned->second : other->Freq;
+        if (freq > 0.0) // a device that never reported its frequency puts no carrier on air
+            carriers.push_back(FreqKHz(freq));
+    }
+    return carriers;
+}
+
+void TFrmSetMuiltFreq::BuildFor(const TTMICListObj& device)
+{
+    if (m_target != &device)
+        m_pendingChannel = -1; // a Set for the previous device is no longer awaited
+    m_target = &device;
+    lbRxID->setText(DeviceName(device));
+    lbBand->setText(device.Band);
+    std::vector<IdleChannel> idle = IdleOf(device);
+    const coordination::Rule rule = Rule();
+    if (rule.level == Level::Off) { // the plain rule: every idle channel
+        ShowHidden(0, 0);
+        ShowIdleChannels(idle);
+        return;
+    }
+    std::vector<int> candidates;
+    for (const IdleChannel& c : idle)
+        candidates.push_back(FreqKHz(c.Freq));
+    CarrierSet onAir(rule, candidates);
+    for (int carrier : OtherCarriers(device))
+        onAir.Add(carrier);
+    int tooClose = 0;
+    int onProducts = 0;
+    std::erase_if(idle, [&](const IdleChannel& c) {
+        const Block why = onAir.Why(FreqKHz(c.Freq));
+        tooClose += why == Block::TooClose;
+        onProducts += why == Block::Product;
+        return why != Block::None;
+    });
+    ShowHidden(tooClose, onProducts);
+    ShowIdleChannels(idle);
+}
+
+void TFrmSetMuiltFreq::ShowHidden(int tooClose, int onProducts)
+{
+    if (tooClose + onProducts == 0) {
+        lbHidden->clear();
+        return;
+    }
+    lbHidden->setText(LanguageText("已隐藏 %1 个通道: %2 个间隔过近, %3 个位于互调产物上",
+        "%1 channels hidden: %2 too close, %3 on intermodulation products")
+                          .arg(tooClose + onProducts)
+                          .arg(tooClose)
+                          .arg(onProducts));
+}
+
+void TFrmSetMuiltFreq::btSetClick()
+{
+    const int channel = SelectedChannel();
+    if (channel < 0 || !m_target || Assigning())
+        return;
+    m_pendingChannel = channel;
+    PublicStruct::Instance().ScanBusy = true; // no status poll between the command and its reply
+    SendSetChannel(*m_target, channel);
+}
+
+// Replies of other channels, SQ acknowledgements and acknowledgements nobody asked for are
+// ignored; one that comes after the time-out still confirms the channel.
+void TFrmSetMuiltFreq::OnSetReply(int rxid, int devIdx, int command)
+{
+    if (!m_target || m_pendingChannel < 0 || rxid != m_target->RXID || devIdx != m_target->DevIdx
+        || command != CMD_SET_CHANNEL_ACK)
+        return;
+    Timer1->stop();
+    if (!Assigning())
+        PublicStruct::Instance().ScanBusy = false;
+    PostConfirmed();
+}
+
+void TFrmSetMuiltFreq::Timer1Timer()
+{
+    Timer1->stop();
+    if (Assigning()) {
+        FinishStep(false);
+        return;
+    }
+    PublicStruct::Instance().ScanBusy = false;
+    ShowText(BuiltinText(TextSetFail));
+}
+
+void TFrmSetMuiltFreq::OnAssignmentConfirmed()
+{
+    if (m_pendingChannel < 0 || !m_target)
+        return;
+    const double freq = ChannelFrequency(m_target->StartFreq, m_target->StartChannel, m_pendingChannel);
+    m_assigned[{ m_target->RXID, m_target->DevIdx }] = freq;
+    m_pendingChannel = -1;
+    SetDone();
+    if (Assigning()) {
+        FinishStep(true);
+        return;
+    }
+    ShowText(BuiltinText(TextSetSuccess));
+}
+
+void TFrmSetMuiltFreq::btAssignAllClick()
+{
+    if (Assigning())
+        return;
+    std::vector<DeviceOptions> options;
+    std::vector<QTreeWidgetItem*> rows;
+    QStringList unknown;
+    for (int i = 0; i < lbDevList->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* row = lbDevList->topLevelItem(i);
+        const TTMICListObj* device = DeviceOf(*row);
+        if (!device) {
+            unknown << row->text(ColID) + QLatin1Char(':') + row->text(ColChannel);
+            continue;
+        }
+        options.push_back({ device->RXID, device->DevIdx, IdleOf(*device) });
+        rows.push_back(row);
+    }
+    const Plan plan = AssignAll(Rule(), std::move(options));
+    ShowProposal(plan, rows);
+
+    QStringList unplaced = unknown;
+    m_steps.clear();
+    for (size_t d = 0; d < rows.size(); ++d) {
+        const TTMICListObj* device = DeviceOf(*rows[d]);
+        if (plan.ChannelOf(d) < 0)
+            unplaced << DeviceName(*device);
+        else
+            m_steps.push_back({ device, rows[d], plan.ChannelOf(d), plan.FreqOf(d) });
+    }
+    m_unplacedText.clear();
+    if (!unplaced.isEmpty())
+        m_unplacedText = LanguageText("没有可用的兼容通道: %1", "No compatible channel for: %1")
+                             .arg(unplaced.join(QStringLiteral(", ")));
+    const QString& text = m_unplacedText;
+    if (m_steps.empty()) {
+        ShowText(text.isEmpty() ? LanguageText("没有设备可分配!", "No device to assign!") : text);
+        return;
+    }
+    const QString question
+        = LanguageText("将 %1 个设备设置为建议的频率?", "Set %1 devices to the proposed frequencies?")
+              .arg(m_steps.size());
+    if (ShowMessageBox(this, text.isEmpty() ? question : text + QLatin1Char('\n') + question, QStringLiteral("提示"),
+            ConfirmButtons, -1)
+        != 1) {
+        m_steps.clear();
+        return;
+    }
+    m_confirmed.assign(m_steps.size(), false);
+    m_step = 0;
+    PublicStruct::Instance().ScanBusy = true;
+    EnableChoosing(false);
+    SetNextDevice();
+}
+
+void TFrmSetMuiltFreq::ShowProposal(const Plan& plan, const std::vector<QTreeWidgetItem*>& rows)
+{
+    for (int i = 0; i < lbDevList->topLevelItemCount(); ++i)
+        for (int c : { ColProposedChannel, ColProposedFreq, ColResult })
+            lbDevList->topLevelItem(i)->setText(c, QString());
+    for (size_t d = 0; d < rows.size(); ++d) {
+        const int channel = plan.ChannelOf(d);
+        rows[d]->setText(ColProposedChannel, channel < 0 ? QStringLiteral("-") : QString::number(channel));
+        rows[d]->setText(ColProposedFreq, channel < 0 ? LanguageText("无", "none") : IdleFrequencyText(plan.FreqOf(d)));
+    }
+}
+
+// One device after another, each with the exchange of Set: pause, command, pause, time-out.
+void TFrmSetMuiltFreq::SetNextDevice()
+{
+    const Step& step = m_steps[static_cast<size_t>(m_step)];
+    m_target = step.device;
+    m_pendingChannel = step.channel;
+    lbRxID->setText(DeviceName(*step.device));
+    lbBand->setText(step.device->Band);
+    SendSetChannel(*step.device, step.channel);
+}
+
+void TFrmSetMuiltFreq::FinishStep(bool confirmed)
+{
+    const auto at = static_cast<size_t>(m_step);
+    m_confirmed[at] = confirmed;
+    m_steps[at].row->setText(ColResult, BuiltinText(confirmed ? TextSetSuccess : TextSetFail));
+    if (!confirmed)
+        m_pendingChannel = -1;
+    if (at + 1 < m_steps.size()) {
+        ++m_step;
+        SetNextDevice();
+        return;
+    }
+    m_step = -1;
+    PublicStruct::Instance().ScanBusy = false;
+    EnableChoosing(true);
+    ReportAssignment();
+}
+
+void TFrmSetMuiltFreq::ReportAssignment()
+{
+    QStringList confirmed;
+    QStringList failed;
+    for (size_t i = 0; i < m_steps.size(); ++i)
+        (m_confirmed[i] ? confirmed : failed)
+            << DeviceName(*m_steps[i].device) + QLatin1Char(' ') + IdleFrequencyText(m_steps[i].freq);
+    QStringList lines;
+    if (!confirmed.isEmpty())
+        lines << LanguageText("设置成功: %1", "Set success: %1").arg(confirmed.join(QStringLiteral(", ")));
+    if (!failed.isEmpty())
+        lines << LanguageText("设置失败: %1", "Set fail: %1").arg(failed.join(QStringLiteral(", ")));
+    if (!m_unplacedText.isEmpty())
+        lines << m_unplacedText;
+    m_steps.clear();
+    if (m_target)
+        BuildFor(*m_target);
+    ShowText(lines.join(QLatin1Char('\n')));
+}
+
+void TFrmSetMuiltFreq::EnableChoosing(bool on)
+{
+    for (QWidget* control : std::initializer_list<QWidget*> {
+             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, btSet, btAssignAll, lvFreq })
+        control->setEnabled(on);
+}

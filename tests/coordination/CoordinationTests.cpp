@@ -1,0 +1,194 @@
+// The idle channel rule and the coordination of several systems, in the core: no windows.
+#include "data/Coordination.h"
+#include "data/IdleChannels.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+#include <array>
+
+using namespace coordination;
+
+namespace
+{
+
+struct Scan {
+    std::vector<int32_t> channels;
+    std::vector<int32_t> levels;
+    ScanView Points() const { return { channels, levels }; }
+};
+
+std::vector<int> Channels(const std::vector<IdleChannel>& idle)
+{
+    std::vector<int> out;
+    for (const IdleChannel& c : idle)
+        out.push_back(c.Channel);
+    return out;
+}
+
+// A device whose band starts at startFreq with channel `first` and whose idle channels are all
+// of its band's `count` channels.
+DeviceOptions Device(int rxid, double startFreq, int first, int count)
+{
+    return { rxid, 1, IdleChannels({ startFreq, first, count }, {}, 10) };
+}
+
+Plan Fixed(Level level, std::initializer_list<double> freqs)
+{
+    Plan plan { { level, 400, 100 }, {}, {} };
+    for (double f : freqs) {
+        plan.devices.push_back({ 0, 1, { { static_cast<int>(plan.devices.size()), f } } });
+        plan.chosen.push_back(static_cast<int>(plan.chosen.size()));
+    }
+    return plan;
+}
+
+std::vector<Violation::Kind> Kinds(const std::vector<Violation>& found)
+{
+    std::vector<Violation::Kind> kinds;
+    for (const Violation& v : found)
+        kinds.push_back(v.kind);
+    return kinds;
+}
+
+// Found something, and only of this kind (a product is found once for each way it can be read).
+bool Only(Violation::Kind kind, const std::vector<Violation>& found)
+{
+    return !found.empty()
+        && std::all_of(found.begin(), found.end(), [&](const Violation& v) { return v.kind == kind; });
+}
+
+} // namespace
+
+class TestCoordination : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void idleRule()
+    {
+        const BandOfChannels band { 640.0, 4, 100 };
+        const std::vector<IdleChannel> all = IdleChannels(band, {}, 10);
+        QCOMPARE(all.size(), size_t(100));
+        QCOMPARE(all.front().Channel, 4);
+        QCOMPARE(all.back().Channel, 103);
+        QCOMPARE(IdleFrequencyText(all.back().Freq), QStringLiteral("664.750Mhz"));
+        QVERIFY(std::is_sorted(all.begin(), all.end(), [](auto& a, auto& b) { return a.Channel < b.Channel; }));
+
+        // Level equal to the threshold stays idle, one above is busy; channels outside the band
+        // (below StartChannel, at StartChannel + MaxChannel, negative) change nothing.
+        const Scan one { { 5, 6, 3, 104, -1, 200 }, { 10, 11, 90, 90, 90, 90 } };
+        const Scan other { { 9, 6 }, { 60, -10 } }; // another device's scan: same channel numbers
+        const std::array scans { one.Points(), other.Points() };
+        const std::vector<int> idle = Channels(IdleChannels(band, scans, 10));
+        QCOMPARE(idle.size(), size_t(98));
+        QVERIFY(std::find(idle.begin(), idle.end(), 5) != idle.end());
+        QVERIFY(std::find(idle.begin(), idle.end(), 6) == idle.end());
+        QVERIFY(std::find(idle.begin(), idle.end(), 9) == idle.end());
+        // A band that starts higher does not hold channel 6: only 9 is missing there.
+        QCOMPARE(Channels(IdleChannels({ 700.0, 8, 3 }, scans, 10)), (std::vector<int> { 8, 10 }));
+
+        QCOMPARE(ThresholdItemText(0), QStringLiteral("5"));
+        QCOMPARE(ThresholdItemText(ThresholdItems - 1), QStringLiteral("60"));
+        QCOMPARE(ThresholdOf(ThresholdItemText(DefaultThresholdIndex)), 10);
+        QCOMPARE(ThresholdOf(QStringLiteral("x")), 10);
+    }
+
+    // Carriers at 640.000 and 640.500 put 2f1 - f2 on 641.000 (and on 639.500).
+    void twoTransmitterProductByHand()
+    {
+        QVERIFY(check(Fixed(Level::Spacing, { 640.0, 640.5, 641.0 })).empty());
+        QVERIFY(Only(Violation::TwoTransmitterProduct, check(Fixed(Level::TwoTransmitter, { 640.0, 640.5, 641.0 }))));
+        QCOMPARE(Kinds(check(Fixed(Level::Spacing, { 640.0, 640.25 }))),
+            (std::vector<Violation::Kind> { Violation::TooClose }));
+        QVERIFY(check(Fixed(Level::Off, { 640.0, 640.25 })).empty());
+        QCOMPARE(
+            Kinds(check(Fixed(Level::Off, { 640.0, 640.0 }))), (std::vector<Violation::Kind> { Violation::TooClose }));
+
+        const std::vector<int> candidates { 639500, 640250, 640750, 641000, 641500 };
+        CarrierSet spaced({ Level::Spacing, 400, 100 }, candidates);
+        CarrierSet products({ Level::TwoTransmitter, 400, 100 }, candidates);
+        for (CarrierSet* set : { &spaced, &products }) {
+            set->Add(640000);
+            set->Add(640500);
+        }
+        QCOMPARE(spaced.Why(641000), Block::None);
+        QCOMPARE(products.Why(641000), Block::Product);
+        QCOMPARE(products.Why(639500), Block::Product);
+        QCOMPARE(products.Why(640250), Block::TooClose); // midway: close to both before all else
+        QCOMPARE(products.Why(641500), Block::None);
+        // As the middle of a product: 2 x 641.000 - 640.000 lands on 642.000.
+        CarrierSet middle({ Level::TwoTransmitter, 400, 100 }, { 641000, 641250 });
+        middle.Add(640000);
+        middle.Add(642000);
+        QCOMPARE(middle.Why(641000), Block::Product);
+        QCOMPARE(middle.Why(641250), Block::None);
+    }
+
+    // 640.000 + 642.000 - 641.250 = 640.750: a three-transmitter product, not a two-transmitter one.
+    void threeTransmitterProductByHand()
+    {
+        for (Level level : { Level::TwoTransmitter, Level::ThreeTransmitter }) {
+            CarrierSet set({ level, 400, 100 }, { 640750, 643250 });
+            for (int f : { 640000, 641250, 642000 })
+                set.Add(f);
+            QCOMPARE(set.Why(640750), level == Level::TwoTransmitter ? Block::None : Block::Product);
+            QCOMPARE(set.Why(643250), level == Level::TwoTransmitter ? Block::None : Block::Product);
+        }
+        QVERIFY(Only(Violation::ThreeTransmitterProduct,
+            check(Fixed(Level::ThreeTransmitter, { 640.0, 641.25, 642.0, 640.75 }))));
+        QVERIFY(check(Fixed(Level::TwoTransmitter, { 640.0, 641.25, 642.0, 640.75 })).empty());
+    }
+
+    // Assign all over the simulator's bands and over one crowded band: every plan passes the
+    // independent check, and a device that cannot be placed is left unplaced, not dropped.
+    void assignAllPassesTheCheck()
+    {
+        for (int level = 0; level < LevelCount; ++level) {
+            std::vector<DeviceOptions> devices;
+            for (int i = 0; i < 12; ++i)
+                devices.push_back(i % 2 ? Device(i, 640.0, 0, 100) : Device(i, 660.125, 1, 96));
+            const Plan plan = AssignAll({ static_cast<Level>(level), 400, 100 }, devices);
+            QCOMPARE(plan.devices.size(), size_t(12));
+            QCOMPARE(plan.PlacedCount(), 12);
+            QVERIFY2(check(plan).empty(), qPrintable(QString::number(level)));
+        }
+        // Two devices share one usable channel: one is placed, the other named as not placed.
+        const Plan crowded = AssignAll(
+            { Level::Spacing, 400, 100 }, { Device(1, 640.0, 0, 1), Device(2, 640.0, 0, 1), Device(3, 640.0, 0, 8) });
+        QCOMPARE(crowded.PlacedCount(), 2);
+        QVERIFY((crowded.ChannelOf(0) < 0) != (crowded.ChannelOf(1) < 0));
+        QVERIFY(crowded.ChannelOf(2) >= 2);
+        QVERIFY(check(crowded).empty());
+    }
+
+    // About twenty carriers fit 100 MHz of the 250 kHz grid at the three-transmitter level.
+    void threeTransmitterCapacityOf100MHz()
+    {
+        std::vector<DeviceOptions> devices;
+        for (int i = 0; i < 30; ++i)
+            devices.push_back(Device(i, 600.0, 0, 400));
+        const Plan plan = AssignAll({ Level::ThreeTransmitter, 400, 100 }, devices);
+        QVERIFY2(plan.PlacedCount() >= 17 && plan.PlacedCount() < 30, qPrintable(QString::number(plan.PlacedCount())));
+        QVERIFY(check(plan).empty());
+    }
+
+    void ruleInConfigIni()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Config.ini"));
+        const Rule defaults = LoadRule(path);
+        QVERIFY(defaults.level == Level::Off && defaults.SpacingKHz == 400 && defaults.GuardKHz == 100);
+        QVERIFY(SaveRule(path, { Level::ThreeTransmitter, 500, 0 }));
+        const Rule read = LoadRule(path);
+        QVERIFY(read.level == Level::ThreeTransmitter && read.SpacingKHz == 500 && read.GuardKHz == 0);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write("[Coordination]\r\nLevel=7\r\nSpacingKHz=-5\r\nGuardKHz=abc\r\n");
+        file.close();
+        const Rule bad = LoadRule(path);
+        QVERIFY(bad.level == Level::Off && bad.SpacingKHz == 400 && bad.GuardKHz == 100);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCoordination)
+#include "CoordinationTests.moc"

@@ -1,0 +1,272 @@
+// The chart's drawing paths, as the RF windows use them:
+//  1. a page of RF history: 3 series x 600 points added and drawn at 1036 x 502, then shown;
+//  2. a 1024-point scan redrawn after every point: the scan window's whole path per point (frame,
+//     HandleFrame, OnScanPoint, the curve cleared and added anew, DoPaint, the screen copy), and
+//     the chart alone at 1036 x 502.
+// Where QCustomPlot 2.1 for Qt 6 was unpacked (tools/bench/qcustomplot.sh), it replots the same
+// data at the same size in the same run, for comparison. Each figure is the best of three runs.
+// Figures only; nothing is asserted.
+#include "data/PublicStruct.h"
+#include "lang/Language.h"
+#include "protocol/Commands.h"
+#include "protocol/Frame.h"
+#include "ui/FormMain.h"
+#include "ui/rf/FormScanRF.h"
+#include "ui/rf/GraphDraw.h"
+#include "ui/rf/RfWindowParts.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeWidget>
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <random>
+#include <vector>
+
+#ifdef TESSARO_BENCH_QCUSTOMPLOT
+#include <qcustomplot.h>
+#endif
+
+namespace
+{
+
+constexpr int Width = 1036;
+constexpr int Height = 502;
+constexpr int PagePoints = 600;
+constexpr int PageRounds = 200;
+constexpr int ScanLength = 1024;
+
+struct Page {
+    std::vector<double> x;
+    std::vector<double> a, b, sq;
+};
+
+Page MakePage()
+{
+    std::mt19937 rng(7);
+    std::normal_distribution<double> step(0.0, 3.0);
+    Page page;
+    double a = 60, b = 45;
+    for (int i = 0; i < PagePoints; ++i) {
+        a = std::clamp(a + step(rng), -10.0, 90.0);
+        b = std::clamp(b + step(rng), -10.0, 90.0);
+        page.x.push_back(i * 0.1);
+        page.a.push_back(std::trunc(a));
+        page.b.push_back(std::trunc(b));
+        page.sq.push_back(40);
+    }
+    return page;
+}
+
+std::vector<int> ScanLevels()
+{
+    std::mt19937 rng(3);
+    std::vector<int> levels;
+    for (int i = 0; i < ScanLength; ++i)
+        levels.push_back(rng() % 7 == 0 ? 40 + static_cast<int>(rng() % 50) : static_cast<int>(rng() % 14));
+    return levels;
+}
+
+// The machine is shared: each figure is the best of Tries runs, ours and QCustomPlot's taken in
+// turn, so that both meet the same load.
+constexpr int Tries = 3;
+
+template <typename Run> double Best(Run run)
+{
+    double best = run();
+    for (int i = 1; i < Tries; ++i)
+        best = std::min(best, run());
+    return best;
+}
+
+void Report(const char* what, double totalMs, int rounds)
+{
+    std::printf("  %-58s %9.3f ms total, %7.3f ms each\n", what, totalMs, totalMs / rounds);
+}
+
+// shift: the X range moves every round, as from page to page, so that the background (axes,
+// grid, labels) is drawn anew each time; 0: the same page again, its background copied.
+double HistoryPageOurs(const Page& page, double shift)
+{
+    TGraphDraw chart;
+    SetupRfChart(chart);
+    chart.AddGraph(Qt::white);
+    chart.AddGraph(Qt::magenta);
+    chart.resize(Width, Height);
+    chart.show();
+    QElapsedTimer clock;
+    clock.start();
+    for (int round = 0; round < PageRounds; ++round) {
+        chart.Clear(-1);
+        chart.MinAxisY = -10;
+        chart.MaxAxisY = 90;
+        for (int i = 0; i < PagePoints; ++i) {
+            const double x = page.x[static_cast<size_t>(i)] + round * shift;
+            chart.AddXY(0, x, page.a[static_cast<size_t>(i)]);
+            chart.AddXY(1, x, page.b[static_cast<size_t>(i)]);
+            chart.AddXY(2, x, page.sq[static_cast<size_t>(i)]);
+        }
+        chart.DoPaint();
+        chart.repaint();
+    }
+    return clock.nsecsElapsed() / 1e6;
+}
+
+double ScanChartOurs(const std::vector<int>& levels)
+{
+    TGraphDraw chart;
+    SetupRfChart(chart);
+    chart.resize(Width, Height);
+    chart.show();
+    QElapsedTimer clock;
+    clock.start();
+    for (int n = 1; n <= ScanLength; ++n) {
+        chart.Clear(-1);
+        chart.MinAxisY = -10;
+        chart.MaxAxisY = 90;
+        chart.MinAxisX = 470.0;
+        chart.MaxAxisX = 470.0 + ScanLength * 0.25;
+        for (int i = 0; i < n; ++i)
+            chart.AddXY(0, 470.0 + i * 0.25, levels[static_cast<size_t>(i)]);
+        chart.DoPaint();
+        chart.repaint();
+    }
+    return clock.nsecsElapsed() / 1e6;
+}
+
+// The scan window inside the main window: every point as a frame through HandleFrame.
+double ScanWindowPath(const std::vector<int>& levels)
+{
+    QTemporaryDir dir;
+    PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
+    QFile config(PublicStruct::Instance().ConfigPath());
+    if (config.open(QIODevice::WriteOnly))
+        config.write("[Public]\r\nUartPort=0\r\n[History]\r\nDevCnt=1\r\nIP0=127.0.0.2\r\nRXID0=1\r\nDevIdx0=1\r\n"
+                     "StartFreq0=470\r\nMaxChannel0=255\r\nFreq0=470\r\n");
+    config.close();
+    TFrmMain window(0);
+    window.findChild<QTimer*>(QStringLiteral("Timer1"))->stop();
+    window.Devices().At(0)->Connected = true;
+    TFrmScanRF scan(&window, window.Devices());
+    scan.show();
+    QTreeWidgetItem* row = scan.lbDevList->topLevelItem(0);
+    row->setCheckState(0, Qt::Checked);
+    emit scan.lbDevList->itemClicked(row, 0);
+    scan.btStart->click(); // sends the start to 127.0.0.2:5000, where nothing listens
+    std::vector<std::vector<uint8_t>> frames;
+    for (int i = 0; i < ScanLength; ++i) {
+        const uint8_t payload[4]
+            = { static_cast<uint8_t>(i % 256), static_cast<uint8_t>(levels[static_cast<size_t>(i)] + 10), 0, 0 };
+        frames.push_back(BuildFrame(1, 1, CMD_SCAN_POINT, payload, sizeof payload));
+    }
+    QElapsedTimer clock;
+    clock.start();
+    for (const auto& frame : frames) {
+        window.HandleFrame(QStringLiteral("127.0.0.2"), frame.data(), static_cast<int>(frame.size()));
+        scan.GraphDraw1->repaint();
+    }
+    const double ms = clock.nsecsElapsed() / 1e6;
+    scan.btStop->click();
+    return ms;
+}
+
+#ifdef TESSARO_BENCH_QCUSTOMPLOT
+QCustomPlot* MakePlot(int graphs)
+{
+    auto* plot = new QCustomPlot;
+    plot->resize(Width, Height);
+    plot->setBackground(Qt::black);
+    for (int g = 0; g < graphs; ++g) {
+        plot->addGraph();
+        plot->graph(g)->setPen(QPen(g == 0 ? Qt::red : g == 1 ? Qt::white : Qt::magenta, 1));
+    }
+    plot->yAxis->setRange(-10, 90);
+    plot->show();
+    return plot;
+}
+
+double HistoryPageQcp(const Page& page, double shift)
+{
+    std::unique_ptr<QCustomPlot> plot(MakePlot(3));
+    const QVector<double> x(page.x.begin(), page.x.end());
+    const QVector<double> a(page.a.begin(), page.a.end()), b(page.b.begin(), page.b.end()),
+        sq(page.sq.begin(), page.sq.end());
+    QElapsedTimer clock;
+    clock.start();
+    QVector<double> shifted(x.size());
+    for (int round = 0; round < PageRounds; ++round) {
+        for (qsizetype i = 0; i < x.size(); ++i)
+            shifted[i] = x[i] + round * shift;
+        plot->graph(0)->setData(shifted, a, true);
+        plot->graph(1)->setData(shifted, b, true);
+        plot->graph(2)->setData(shifted, sq, true);
+        plot->xAxis->setRange(shifted.front(), shifted.back());
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    return clock.nsecsElapsed() / 1e6;
+}
+
+double ScanChartQcp(const std::vector<int>& levels)
+{
+    std::unique_ptr<QCustomPlot> plot(MakePlot(1));
+    plot->xAxis->setRange(470.0, 470.0 + ScanLength * 0.25);
+    QElapsedTimer clock;
+    clock.start();
+    QVector<double> x, y;
+    for (int n = 1; n <= ScanLength; ++n) {
+        x.clear();
+        y.clear();
+        for (int i = 0; i < n; ++i) {
+            x.push_back(470.0 + i * 0.25);
+            y.push_back(levels[static_cast<size_t>(i)]);
+        }
+        plot->graph(0)->setData(x, y, true);
+        plot->replot(QCustomPlot::rpImmediateRefresh);
+    }
+    return clock.nsecsElapsed() / 1e6;
+}
+#endif
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    cLanguage::Install(std::make_unique<cLanguage>());
+    const Page page = MakePage();
+    const std::vector<int> levels = ScanLevels();
+
+    std::printf("Chart, platform %s\n", qPrintable(QGuiApplication::platformName()));
+    std::printf("RF history page: 3 series x %d points at %d x %d, %d rounds\n", PagePoints, Width, Height, PageRounds);
+    const double ours = Best([&] { return HistoryPageOurs(page, 60.0); });
+    Report("TGraphDraw, new page each time: AddXY x 1800, DoPaint, show", ours, PageRounds);
+    Report("TGraphDraw, same page again (background copied)", Best([&] { return HistoryPageOurs(page, 0.0); }),
+        PageRounds);
+#ifdef TESSARO_BENCH_QCUSTOMPLOT
+    const double qcp = Best([&] { return HistoryPageQcp(page, 60.0); });
+    Report("QCustomPlot 2.1, new page each time: setData x 3, replot", qcp, PageRounds);
+    Report("QCustomPlot 2.1, same page again", Best([&] { return HistoryPageQcp(page, 0.0); }), PageRounds);
+    std::printf(
+        "  new pages: TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 50 %%)\n", 100.0 * ours / qcp);
+#else
+    std::printf("  QCustomPlot comparison not built: run tools/bench/qcustomplot.sh, then reconfigure\n");
+#endif
+
+    std::printf("Scan of %d points, the whole curve redrawn after every point\n", ScanLength);
+    Report("scan window: frame, HandleFrame, redraw, screen copy", Best([&] { return ScanWindowPath(levels); }), 1);
+    const double scanOurs = Best([&] { return ScanChartOurs(levels); });
+    Report("TGraphDraw alone at 1036 x 502", scanOurs, 1);
+#ifdef TESSARO_BENCH_QCUSTOMPLOT
+    const double scanQcp = Best([&] { return ScanChartQcp(levels); });
+    Report("QCustomPlot 2.1 at 1036 x 502", scanQcp, 1);
+    std::printf(
+        "  TGraphDraw takes %.0f %% of QCustomPlot's time (goal: at most 1.2 s in all)\n", 100.0 * scanOurs / scanQcp);
+#endif
+    return 0;
+}
