@@ -37,9 +37,11 @@ QColor TFrmMulitSet::SeriesColour(int position)
 TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
     : QDialog(owner)
     , m_devices(devices)
-    , m_scan(MakeProcedure(devices))
     , m_scans(MaxScans)
 {
+    // Made here, not in the initialiser list: making it sends events, which event() must
+    // see without a procedure.
+    m_scan = MakeProcedure(devices);
     FrmMulitSet = this;
     RegisterToolWindow(ToolWindow::MulitSet, this);
     const TScanControls& c = m_scan->Controls();
@@ -201,7 +203,8 @@ void TFrmMulitSet::OnScanEnd(int rxid, int command)
 
 bool TFrmMulitSet::event(QEvent* e)
 {
-    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
+    // Building the controls already sends events, before the procedure exists.
+    return (m_scan && m_scan->FinishOnScanDone(e)) || QDialog::event(e);
 }
 
 void TFrmMulitSet::btStopClick()

@@ -71,7 +71,7 @@ private:
     void Redraw();
 
     const DeviceList& m_devices;
-    TScanProcedure* m_scan;
+    TScanProcedure* m_scan = nullptr; // set once the controls exist
     std::vector<ScanBlock> m_scans;
     int m_scanIndex = 0;
     int m_lastRow = -1;

@@ -17,8 +17,10 @@ TFrmScanRF* FrmScanRF = nullptr;
 
 TFrmScanRF::TFrmScanRF(QWidget* owner, const DeviceList& devices)
     : QDialog(owner)
-    , m_scan(MakeProcedure(devices))
 {
+    // Made here, not in the initialiser list: making it sends events, which event() must
+    // see without a procedure.
+    m_scan = MakeProcedure(devices);
     FrmScanRF = this;
     RegisterToolWindow(ToolWindow::ScanRF, this);
     const TScanControls& c = m_scan->Controls();
@@ -122,7 +124,8 @@ void TFrmScanRF::OnScanEnd(int rxid, int command)
 
 bool TFrmScanRF::event(QEvent* e)
 {
-    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
+    // Building the controls already sends events, before the procedure exists.
+    return (m_scan && m_scan->FinishOnScanDone(e)) || QDialog::event(e);
 }
 
 void TFrmScanRF::btExportCsvClick()

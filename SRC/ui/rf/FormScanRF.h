@@ -59,7 +59,7 @@ private:
     void Redraw();
     bool HoldsChannel() const;
 
-    TScanProcedure* m_scan;
+    TScanProcedure* m_scan = nullptr; // set once the controls exist
     ScanPoints m_points;
     MaxHold m_hold;
     int m_holdRxid = -1;

@@ -14,8 +14,10 @@ TFrmSingleSet* FrmSingleSet = nullptr;
 
 TFrmSingleSet::TFrmSingleSet(QWidget* owner, const DeviceList& devices)
     : QDialog(owner)
-    , m_scan(MakeProcedure(devices))
 {
+    // Made here, not in the initialiser list: making it sends events, which event() must
+    // see without a procedure.
+    m_scan = MakeProcedure(devices);
     FrmSingleSet = this;
     RegisterToolWindow(ToolWindow::SingleSet, this);
     const TScanControls& c = m_scan->Controls();
@@ -83,7 +85,8 @@ void TFrmSingleSet::OnScanEnd(int rxid, int command)
 
 bool TFrmSingleSet::event(QEvent* e)
 {
-    return m_scan->FinishOnScanDone(e) || QDialog::event(e);
+    // Building the controls already sends events, before the procedure exists.
+    return (m_scan && m_scan->FinishOnScanDone(e)) || QDialog::event(e);
 }
 
 // Device is known from the first Start on: before that there is no band to offer.

@@ -41,7 +41,7 @@ private:
     TScanProcedure* MakeProcedure(const DeviceList& devices);
     void Redraw();
 
-    TScanProcedure* m_scan;
+    TScanProcedure* m_scan = nullptr; // set once the controls exist
     ScanPoints m_points;
     bool m_done = false;
 };
