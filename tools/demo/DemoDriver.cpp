@@ -294,6 +294,20 @@ private:
         Say(QStringLiteral("RF history: %1 samples in %2 s").arg(samples).arg(RecordMs / 1000));
     }
 
+    // Clicks a scan window's Start and waits for the box that says the scan is over, which it
+    // closes; false when none came within waitMs.
+    bool StartAndAwaitFinish(QPushButton& start, int waitMs)
+    {
+        bool finished = false;
+        WhenModal("TFrmMessage", waitMs, [&](QWidget* box) {
+            finished = true;
+            box->close();
+        });
+        start.click();
+        WaitUntil([&] { return finished; }, waitMs + 1000);
+        return finished;
+    }
+
     // One sweep of the first receiver's band, its busy channels standing out as peaks.
     void ScanBand()
     {
@@ -301,13 +315,7 @@ private:
         WhenModal("TFrmScanRF", ModalWaitMs, [&](QWidget* modal) {
             auto* scan = static_cast<TFrmScanRF*>(modal);
             CheckFirstRow(scan->lbDevList);
-            bool finished = false;
-            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
-                finished = true;
-                box->close();
-            });
-            scan->btStart->click();
-            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            const bool finished = StartAndAwaitFinish(*scan->btStart, ScanWaitMs);
             points = finished ? scan->Points().PointCount : 0;
             QCoreApplication::processEvents();
             Shoot(scan, "scan-rf");
@@ -326,13 +334,7 @@ private:
         WhenModal("TFrmSingleSet", ModalWaitMs, [&](QWidget* modal) {
             auto* single = static_cast<TFrmSingleSet*>(modal);
             CheckFirstRow(single->lbDevList);
-            bool finished = false;
-            WhenModal("TFrmMessage", ScanWaitMs, [&](QWidget* box) {
-                finished = true;
-                box->close();
-            });
-            single->btStart->click();
-            WaitUntil([&] { return finished; }, ScanWaitMs + 1000);
+            StartAndAwaitFinish(*single->btStart, ScanWaitMs);
             QCoreApplication::processEvents();
             Shoot(single, "single-setup");
             WhenModal("TFrmSetFreq", ModalWaitMs, [&](QWidget* list) {
@@ -359,13 +361,7 @@ private:
             auto* multi = static_cast<TFrmMulitSet*>(modal);
             for (int i = 0; i < multi->lbDevList->topLevelItemCount(); ++i)
                 multi->lbDevList->topLevelItem(i)->setCheckState(0, Qt::Checked);
-            bool finished = false;
-            WhenModal("TFrmMessage", SequenceWaitMs, [&](QWidget* box) {
-                finished = true;
-                box->close();
-            });
-            multi->btStart->click();
-            WaitUntil([&] { return finished; }, SequenceWaitMs + 1000);
+            StartAndAwaitFinish(*multi->btStart, SequenceWaitMs);
             scans = multi->CompleteScans();
             QCoreApplication::processEvents();
             Shoot(multi, "compatibility-scans");
