@@ -319,7 +319,7 @@ void TTMICObject::SetLost(bool lost)
     ShowLostMark();
     lbLost->setVisible(lost);
     // A lost channel tells nothing of its RF or its battery: its alerts wait for its return.
-    RfLossFrame->setVisible(m_rfLoss && !lost);
+    ShowRfLossFrame();
     FlashBattery(true);
 }
 
@@ -360,7 +360,16 @@ void TTMICObject::FlashBattery(bool on)
 void TTMICObject::SetRfLoss(bool loss)
 {
     m_rfLoss = loss;
-    RfLossFrame->setVisible(loss && !m_lost);
+    ShowRfLossFrame();
+}
+
+// The frame hugs the bars so closely that it reaches under the band text beside them: the text's
+// box is cut out of it, so the red never runs through the letters.
+void TTMICObject::ShowRfLossFrame()
+{
+    const QRegion frame(QRect(QPoint(0, 0), RfLossFrame->size()));
+    RfLossFrame->setMask(frame.subtracted(lbBand->geometry().translated(-RfLossFrame->pos())));
+    RfLossFrame->setVisible(m_rfLoss && !m_lost);
 }
 
 int TTMICObject::RFLevelA() const

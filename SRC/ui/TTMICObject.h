@@ -84,6 +84,7 @@ private:
     void ShowTitle();
     void ShowLostMark();
     void ShowBatteryPicture();
+    void ShowRfLossFrame();
     void PostToMainWindow(int request);
     void lbTitleMouseDown();
 

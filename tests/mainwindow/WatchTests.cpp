@@ -76,6 +76,21 @@ bool IsRed(const QColor& c)
     return c.red() > 180 && c.green() < 60 && c.blue() < 60;
 }
 
+// The red frame runs round both bars (left of A, right of B, above and below them) and shows
+// nowhere in the box of the band text beside bar B.
+void RfLossFrameSparesTheBandText(Show& show)
+{
+    const QImage shown = show.window->grab().toImage();
+    const auto pixel = [&](int x, int y) { return shown.pixelColor(show.Tile().mapTo(show.window.get(), QPoint(x, y))); };
+    for (QPoint edge : { QPoint(6, 80), QPoint(40, 100), QPoint(23, 43), QPoint(23, 127) })
+        QVERIFY2(IsRed(pixel(edge.x(), edge.y())), qPrintable(QStringLiteral("%1,%2").arg(edge.x()).arg(edge.y())));
+    const QRect band = show.Tile().findChild<QLabel*>(QStringLiteral("lbBand"))->geometry();
+    QVERIFY(!band.isEmpty());
+    for (int y = band.top(); y <= band.bottom(); ++y)
+        for (int x = band.left(); x <= band.right(); ++x)
+            QVERIFY2(!IsRed(pixel(x, y)), qPrintable(QStringLiteral("red at %1,%2").arg(x).arg(y)));
+}
+
 } // namespace
 
 class TestWatch : public QObject
@@ -196,6 +211,7 @@ private slots:
             show.Status(1, 1, 3, 10, 39, 40);
         QCOMPARE(show.Lines(QStringLiteral("RF loss [1:1]")), 1);
         QVERIFY(IsRed(show.TilePixel(23, 80)));
+        RfLossFrameSparesTheBandText(show);
         show.Status(1, 1, 3, 10, 40, 40); // antenna B at the squelch level opens it
         QCOMPARE(show.Lines(QStringLiteral("RF restored [1:1]")), 1);
         QVERIFY(!IsRed(show.TilePixel(23, 80)));
