@@ -44,6 +44,21 @@ QStringList Column(const QTreeWidget& list, int column)
     return cells;
 }
 
+// The "RXID:DevIdx" of the rows the list shows highlighted, read from its pixels at the right
+// end of each row, where no text is drawn.
+QStringList HighlightedRows(QTreeWidget& list)
+{
+    const QImage shown = list.viewport()->grab().toImage();
+    const QColor base = list.palette().color(QPalette::Base);
+    QStringList rows;
+    for (int i = 0; i < list.topLevelItemCount(); ++i) {
+        const QRect row = list.visualItemRect(list.topLevelItem(i));
+        if (shown.pixelColor(list.viewport()->width() - 3, row.center().y()) != base)
+            rows << Column(list, 0)[i] + QLatin1Char(':') + Column(list, 1)[i];
+    }
+    return rows;
+}
+
 void Select(QTreeWidget& list, int row)
 {
     list.setCurrentItem(list.topLevelItem(row));
@@ -235,6 +250,9 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!multi.Assigning(), 5000);
         QCOMPARE(bench.LastShown(), QStringLiteral("Set success: 7:2 640.000Mhz\nSet fail: 8:1 660.000Mhz"));
         QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColResult), (QStringList { "Set success!", "Set fail!" }));
+        // The panel and the highlighted row name the same device: the last one set.
+        QCOMPARE(multi.lbRxID->text(), QStringLiteral("8:1"));
+        QCOMPARE(HighlightedRows(*multi.lbDevList), QStringList { "8:1" });
         QVERIFY(done && multi.btSet->isEnabled() && !PublicStruct::Instance().ScanBusy);
     }
 

@@ -380,6 +380,7 @@ void TFrmSetMuiltFreq::SetNextDevice()
     const Step& step = m_steps[static_cast<size_t>(m_step)];
     m_target = step.device;
     m_pendingChannel = step.channel;
+    lbDevList->setCurrentItem(step.row); // the highlighted row names the device the panel shows
     lbRxID->setText(DeviceName(*step.device));
     lbBand->setText(step.device->Band);
     SendSetChannel(*step.device, step.channel);
