@@ -175,6 +175,16 @@ void ChartTests::drawsAxesGridSeriesAndLabels()
     QVERIFY(CountColour(narrow, QRect(1 * 30 + 50 - 10, H - 18, 20, 18), Aqua) > 0);
     QCOMPARE(CountColour(narrow, QRect(2 * 30 + 50 - 5, H - 18, 10, 18), Aqua), 0);
     QVERIFY(CountColour(narrow, QRect(3 * 30 + 50 - 10, H - 18, 20, 18), Aqua) > 0);
+
+    // A dashed series along a flat line: 6 of every 10 pixels drawn, the gaps show the background.
+    const int white = chart->AddGraph(Qt::white);
+    chart->SetDashed(white, true);
+    chart->AddXY(white, 0.0, 0.5);
+    chart->AddXY(white, 1.0, 0.5);
+    chart->DoPaint();
+    const int y = chart->PointPosition(0.5, 0.5).y();
+    const QRect run(60, y, 200, 1);
+    QCOMPARE(CountColour(chart->GetDrawBmp(), run, qRgb(255, 255, 255)), 120);
 }
 
 void ChartTests::locatedPointAndNegativeValues()

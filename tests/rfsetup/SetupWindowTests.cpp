@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -191,7 +192,18 @@ private slots:
             const QRect legend(multi->lbDevCol[static_cast<size_t>(i)]->mapTo(multi.get(), QPoint()),
                 multi->lbDevCol[static_cast<size_t>(i)]->size());
             QVERIFY(CountColour(shown.copy(legend), colour.rgb()) > 10);
+            QVERIFY(!legend.intersects(chart)); // beside the curves, never over them
         }
+        QVERIFY(multi->lbNotScanned->text().isEmpty());
+
+        // The pointer just below a point of the second curve names its device, frequency and level.
+        const TGraphData& second = multi->GraphDraw1->Graph(1);
+        const QPoint onCurve = multi->GraphDraw1->PointPosition(second.X(5), second.Y(5)) + QPoint(0, 3);
+        QMouseEvent move(QEvent::MouseMove, onCurve, multi->GraphDraw1->mapToGlobal(onCurve), Qt::NoButton,
+            Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(multi->GraphDraw1, &move);
+        QCOMPARE(multi->GraphDraw1->toolTip(),
+            QStringLiteral("2:1  %1 MHz  70 dB").arg(second.X(5), 0, 'f', 3)); // level byte 80, less 10
         QCOMPARE(TFrmMulitSet::SeriesColour(1), QColor(0, 255, 0));
 
         int listed = -1;
@@ -229,6 +241,8 @@ private slots:
         QCOMPARE(multi->CompleteScans(), 10);
         QCOMPARE(multi->GraphDraw1->GraphCount(), 10);
         QVERIFY(multi->lbDev[9]->isVisible());
+        QCOMPARE(multi->lbNotScanned->text(), QStringLiteral("2 devices not scanned: at most ten per run (11:1, 12:1)"));
+        QVERIFY(multi->GraphDraw1->Graph(8).Dashed && !multi->GraphDraw1->Graph(6).Dashed);
         b.Point(10, 3, 50); // after the sequence
         b.End(10); // repeated
         QCOMPARE(multi->Scan(9).Points.PointCount, 0);

@@ -5,6 +5,7 @@
 #include "lang/Language.h"
 #include "protocol/Messages.h"
 #include "ui/DialogParts.h"
+#include "ui/rf/ChartReadout.h"
 #include "ui/rf/FormSetMuiltFreq.h"
 #include "ui/rf/GraphDraw.h"
 
@@ -12,8 +13,11 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QPalette>
 #include <QPushButton>
+#include <QToolTip>
+#include <QTreeWidget>
 #include <algorithm>
 
 TFrmMulitSet* FrmMulitSet = nullptr;
@@ -23,6 +27,8 @@ namespace
 constexpr int LegendTop = 24;
 constexpr int LegendStep = 16;
 constexpr int LegendWidth = 96; // square and "255:255"
+constexpr int WhitePosition = 8;
+constexpr int ReadoutTolerance = 6; // pixels above or below a curve that still name it
 } // namespace
 
 QColor TFrmMulitSet::SeriesColour(int position)
@@ -32,6 +38,11 @@ QColor TFrmMulitSet::SeriesColour(int position)
     if (position >= 0 && position < MaxScans - 1)
         return colours[position];
     return QApplication::palette().color(QPalette::Highlight);
+}
+
+bool TFrmMulitSet::SeriesDashed(int position)
+{
+    return position == WhitePosition;
 }
 
 TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
@@ -77,13 +88,27 @@ TFrmMulitSet::~TFrmMulitSet()
         FrmMulitSet = nullptr;
 }
 
-// The legend lies over the chart's right edge, one pair per position, 16 px apart.
+// The legend stands in a strip at the chart's right edge, one pair per position, 16 px apart:
+// beside the curves, never over them. Under the chart a line names the devices not scanned.
 void TFrmMulitSet::CreateLegend()
 {
+    LegendStrip = new QWidget(Panel1);
+    LegendStrip->setObjectName(QStringLiteral("LegendStrip"));
+    LegendStrip->setFixedWidth(LegendWidth);
+    auto* panel = static_cast<QBoxLayout*>(Panel1->layout());
+    panel->removeWidget(GraphDraw1);
+    auto* chartRow = new QHBoxLayout;
+    chartRow->setSpacing(0);
+    chartRow->addWidget(GraphDraw1, 1);
+    chartRow->addWidget(LegendStrip);
+    panel->insertLayout(0, chartRow, 1);
+    lbNotScanned = NewLabel(this, "lbNotScanned", QString());
+    m_scan->Controls().ButtonBar->insertWidget(0, lbNotScanned);
     for (int i = 0; i < MaxScans; ++i) {
         const QByteArray n = QByteArray::number(i + 1);
-        lbDevCol[static_cast<size_t>(i)] = NewLabel(GraphDraw1, ("lbDevCol" + n).constData(), QStringLiteral("■"));
-        lbDev[static_cast<size_t>(i)] = NewLabel(GraphDraw1, ("lbDev" + n).constData(), QString());
+        lbDevCol[static_cast<size_t>(i)] = NewLabel(LegendStrip, ("lbDevCol" + n).constData(),
+            SeriesDashed(i) ? QStringLiteral("╍") : QStringLiteral("■"));
+        lbDev[static_cast<size_t>(i)] = NewLabel(LegendStrip, ("lbDev" + n).constData(), QString());
         for (QLabel* label : { lbDevCol[static_cast<size_t>(i)], lbDev[static_cast<size_t>(i)] }) {
             QPalette palette = label->palette();
             palette.setColor(QPalette::WindowText, SeriesColour(i));
@@ -97,19 +122,55 @@ void TFrmMulitSet::CreateLegend()
 
 void TFrmMulitSet::PlaceLegend()
 {
-    const int left = GraphDraw1->width() - LegendWidth;
     for (int i = 0; i < MaxScans; ++i) {
         const int top = LegendTop + i * LegendStep;
-        lbDevCol[static_cast<size_t>(i)]->setGeometry(left, top, 16, LegendStep);
-        lbDev[static_cast<size_t>(i)]->setGeometry(left + 18, top, LegendWidth - 20, LegendStep);
+        lbDevCol[static_cast<size_t>(i)]->setGeometry(0, top, 16, LegendStep);
+        lbDev[static_cast<size_t>(i)]->setGeometry(18, top, LegendWidth - 20, LegendStep);
     }
 }
 
 bool TFrmMulitSet::eventFilter(QObject* watched, QEvent* e)
 {
-    if (watched == GraphDraw1 && e->type() == QEvent::Resize)
-        PlaceLegend();
+    if (watched == GraphDraw1 && e->type() == QEvent::MouseMove)
+        ShowSeriesUnder(static_cast<QMouseEvent*>(e)->position().toPoint());
     return QDialog::eventFilter(watched, e);
+}
+
+// The read-out of the curve under the pointer: which device, which frequency, which level.
+void TFrmMulitSet::ShowSeriesUnder(QPoint pointer)
+{
+    const SeriesPoint under = SeriesUnderPointer(*GraphDraw1, pointer, ReadoutTolerance);
+    QString text;
+    if (under.series >= 0 && under.series < MaxScans) {
+        const TGraphData& series = GraphDraw1->Graph(under.series);
+        text = QStringLiteral("%1  %2 MHz  %3 dB")
+                   .arg(lbDev[static_cast<size_t>(under.series)]->text())
+                   .arg(series.X(under.point), 0, 'f', 3)
+                   .arg(series.Y(under.point));
+    }
+    GraphDraw1->setToolTip(text);
+    if (text.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(GraphDraw1->mapToGlobal(pointer), text, GraphDraw1);
+}
+
+// The run scans the first MaxScans checked rows; the others are named, so that nobody takes
+// them for scanned.
+void TFrmMulitSet::ShowNotScanned()
+{
+    QStringList skipped;
+    int checked = 0;
+    for (int row = m_scan->NextCheckedRow(-1); row >= 0; row = m_scan->NextCheckedRow(row))
+        if (++checked > MaxScans) {
+            const QTreeWidgetItem* item = lbDevList->topLevelItem(row);
+            skipped << item->text(0) + QLatin1Char(':') + item->text(1);
+        }
+    lbNotScanned->setText(skipped.isEmpty() ? QString()
+                                            : LanguageText("%1 个设备未扫描: 每次最多十个 (%2)",
+                                                "%1 devices not scanned: at most ten per run (%2)")
+                                                  .arg(skipped.size())
+                                                  .arg(skipped.join(QStringLiteral(", "))));
 }
 
 void TFrmMulitSet::ShowLegend(int position, bool visible)
@@ -131,6 +192,7 @@ void TFrmMulitSet::btStartClick()
         GraphDraw1->DeleteGraph(GraphDraw1->GraphCount() - 1);
     GraphDraw1->Clear(-1);
     GraphDraw1->DoPaint();
+    ShowNotScanned();
     if (!StartNextDevice())
         m_scan->ShowSelectDevice();
 }
@@ -189,7 +251,7 @@ void TFrmMulitSet::OnScanEnd(int rxid, int command)
         if (m_scanIndex < MaxScans - 1) {
             ++m_scanIndex;
             if (StartNextDevice()) {
-                GraphDraw1->AddGraph(SeriesColour(m_scanIndex));
+                GraphDraw1->SetDashed(GraphDraw1->AddGraph(SeriesColour(m_scanIndex)), SeriesDashed(m_scanIndex));
                 return;
             }
         }

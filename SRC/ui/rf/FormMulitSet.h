@@ -28,6 +28,8 @@ public:
 
     // The colour of each position's curve and legend.
     static QColor SeriesColour(int position);
+    // White is drawn dashed: on black it cannot be told from the cream before it.
+    static bool SeriesDashed(int position);
 
     TFrmMulitSet(QWidget* owner, const DeviceList& devices);
     ~TFrmMulitSet() override;
@@ -56,6 +58,8 @@ public:
     QPushButton* btSetFreq = nullptr;
     std::array<QLabel*, MaxScans> lbDevCol {}; // lbDevCol1 .. lbDevCol10
     std::array<QLabel*, MaxScans> lbDev {}; // lbDev1 .. lbDev10
+    QWidget* LegendStrip = nullptr; // beside the chart, holding the legend
+    QLabel* lbNotScanned = nullptr; // under the chart: the checked devices beyond the tenth
 
 protected:
     bool event(QEvent* e) override;
@@ -66,6 +70,8 @@ private:
     void CreateLegend();
     void PlaceLegend();
     void ShowLegend(int position, bool visible);
+    void ShowNotScanned();
+    void ShowSeriesUnder(QPoint pointer);
     bool StartNextDevice();
     void WidenRange(const TTMICListObj& device);
     void Redraw();

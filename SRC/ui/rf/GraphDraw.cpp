@@ -43,11 +43,12 @@ void VerticalLine(QImage& image, int x, int y0, int y1, QRgb colour, int step = 
 }
 
 constexpr int Dotted = 2;
+constexpr int DashOn = 6, DashPeriod = 10; // a dashed series: 6 pixels drawn, 4 left out
 
 // A solid 1-pixel line from a to b, both ends included (Bresenham), written straight into the
 // image: the painter spends several times as long per pixel on steep thin lines. Pixels off the
 // image are skipped; a segment wholly beside it costs nothing.
-void SolidLine(QImage& image, QPoint a, QPoint b, QRgb colour)
+void SolidLine(QImage& image, QPoint a, QPoint b, QRgb colour, int* dash = nullptr)
 {
     const int w = image.width(), h = image.height();
     if ((a.x() < 0 && b.x() < 0) || (a.y() < 0 && b.y() < 0) || (a.x() >= w && b.x() >= w)
@@ -60,7 +61,8 @@ void SolidLine(QImage& image, QPoint a, QPoint b, QRgb colour)
     uchar* bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
     while (true) {
-        if (x >= 0 && x < w && y >= 0 && y < h)
+        const bool drawn = !dash || (*dash)++ % DashPeriod < DashOn;
+        if (drawn && x >= 0 && x < w && y >= 0 && y < h)
             reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
         if (x == b.x() && y == b.y())
             break;
@@ -220,6 +222,12 @@ void TGraphDraw::SetColorLine(int index, QColor color)
         return;
     m_series[static_cast<size_t>(index)]->Color = color;
     DoPaint();
+}
+
+void TGraphDraw::SetDashed(int index, bool on)
+{
+    if (index >= 0 && index < GraphCount())
+        m_series[static_cast<size_t>(index)]->Dashed = on;
 }
 
 void TGraphDraw::SetTrackIdx(int index)
@@ -526,8 +534,9 @@ void TGraphDraw::DrawXY(QPainter& p)
         for (int i = 0; i < n; ++i)
             path.push_back(map(series->X(i), series->Y(i)));
         const QRgb colour = series->Color.rgb();
+        int dash = 0; // the pattern runs on along the whole polyline
         for (size_t i = 1; i < path.size(); ++i)
-            SolidLine(image, path[i - 1], path[i], colour);
+            SolidLine(image, path[i - 1], path[i], colour, series->Dashed ? &dash : nullptr);
     }
 }
 

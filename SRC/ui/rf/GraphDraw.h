@@ -11,7 +11,8 @@
 //
 // Data changes (AddXY, Clear, LocateXY, the axis fields) show at the next DoPaint; the Set...
 // property setters repaint at once. Everything is drawn into one off-screen RGB32 image
-// (GetDrawBmp); paintEvent only copies it. Series are solid 1-pixel lines without antialiasing,
+// (GetDrawBmp); paintEvent only copies it. Series are 1-pixel lines (solid, or dashed where
+// TGraphData::Dashed is set) without antialiasing,
 // so that the mouse track line finds a series by its exact colour in a pixel column.
 //
 // Geometry for a control of W x H pixels: the plot origin is (50, H - 25); there are
@@ -45,6 +46,7 @@ public:
     double Y(int i) const { return m_y[static_cast<size_t>(i)]; }
 
     QColor Color;
+    bool Dashed = false; // drawn as dashes, for a colour hard to tell from another one's
 
 private:
     void Grow();
@@ -88,6 +90,7 @@ public:
     const TGraphData& Graph(int index) const { return *m_series[static_cast<size_t>(index)]; }
     QColor GetColorLine(int index) const;
     void SetColorLine(int index, QColor color);
+    void SetDashed(int index, bool on); // shows at the next DoPaint
     void SetTrackIdx(int index);
     void SetXStep(int n); // 5 < n < 200, rounded up to a multiple of 5
     void SetYStep(int n);
