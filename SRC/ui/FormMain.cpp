@@ -20,6 +20,7 @@
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
+#include "ui/SerialPortText.h"
 #include "ui/TTMICObject.h"
 
 #include <QAction>
@@ -249,7 +250,7 @@ bool TFrmMain::OpenSerialPort()
 {
     const PublicStruct& ps = Settings();
     const bool opened = cnComm::Instance().Open(static_cast<unsigned>(ps.UartPort), ps.UartRate);
-    SetStatusPanelText(SerialPanel, QString::asprintf(BuiltinText(opened ? 40 : 41).toUtf8().constData(), ps.UartPort));
+    SetStatusPanelText(SerialPanel, SerialPortStatusText(opened, ps.UartPort, ps.ConnectType));
     return opened;
 }
 
