@@ -241,11 +241,23 @@ private:
                                   .arg(MessageLines())
                                   .toStdString());
         TTMICObject& tile = *TileWhere(state);
-        QCoreApplication::processEvents();
-        Shoot(&m_window, qPrintable(QStringLiteral("watch-%1").arg(QLatin1String(what))));
-        Shoot(&tile, qPrintable(QStringLiteral("tile-%1").arg(QLatin1String(what))));
+        const QString name = QLatin1String(what);
+        ShootInState(&m_window, QStringLiteral("watch-") + name, tile, state);
+        ShootInState(&tile, QStringLiteral("tile-") + name, tile, state);
         Say(QStringLiteral("%1: %2").arg(QLatin1String(what), m_messages->item(m_messages->count() - 1)->text()));
         return tile;
+    }
+
+    // Handles what is pending, then shoots once the tile is (again) in the state, with no event
+    // handled in between: a flashing symbol is taken in its on phase, never in whichever phase
+    // the flash timer happened to leave it.
+    void ShootInState(QWidget* widget, const QString& name, const TTMICObject& tile,
+        const std::function<bool(const TTMICObject&)>& state) const
+    {
+        QCoreApplication::processEvents();
+        if (!WaitUntil([&] { return state(tile); }, EpisodeWaitMs))
+            throw DemoFailure(QStringLiteral("the tile left the state of %1").arg(name).toStdString());
+        Shoot(widget, qPrintable(name));
     }
 
     static bool Flashing(const TTMICObject& tile)
