@@ -8,6 +8,7 @@
 #include <QCommandLineParser>
 #include <QFileInfo>
 #include <QIcon>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -54,6 +55,25 @@ void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
     HeldMessages().push_back({ type, context.file, context.function, context.category, context.line, text });
 }
 
+// An argument such as -platform: one dash and letters that are not all our short options. Left to
+// the parser it would be taken apart into -p -l -a ... and reported letter by letter.
+QString SingleDashWord(const QStringList& arguments, const QString& shortOptions)
+{
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& a = arguments[i];
+        if (a == QLatin1String("--"))
+            break;
+        if (a == QLatin1String("--config-dir")) {
+            ++i; // its value, whatever it looks like
+            continue;
+        }
+        if (a.size() > 2 && a.startsWith(QLatin1Char('-')) && a[1] != QLatin1Char('-')
+            && !std::all_of(a.begin() + 1, a.end(), [&](QChar c) { return shortOptions.contains(c); }))
+            return a;
+    }
+    return {};
+}
+
 QIcon ApplicationIcon()
 {
     QIcon icon;
@@ -82,6 +102,13 @@ StartOptions ParseStartOptions(const QStringList& arguments)
         QStringLiteral("dir"));
     parser.addOptions({ help, version, configDir });
 
+    const QString word = SingleDashWord(arguments, QStringLiteral("hv"));
+    if (!word.isEmpty())
+        return Failure(QStringLiteral("unknown option %1: options start with \"--\", and the toolkit's own options are "
+                                      "not taken; set its environment variables instead, for example "
+                                      "QT_QPA_PLATFORM=offscreen rather than -platform offscreen")
+                           .arg(word),
+            parser, arguments);
     if (!parser.parse(arguments))
         return Failure(parser.errorText(), parser, arguments);
     if (!parser.positionalArguments().isEmpty())

@@ -153,6 +153,13 @@ private slots:
             QVERIFY(run.out.isEmpty());
             QVERIFY2(run.err.startsWith("tessaro: ") && run.err.contains("Usage: tessaro"), qPrintable(run.err));
         }
+        // A toolkit option is named whole, with the way that works.
+        run = RunProgram({ "-platform", "offscreen" }, home.path());
+        QCOMPARE(run.code, UsageExitCode);
+        QVERIFY2(run.err.startsWith("tessaro: unknown option -platform: ") && run.err.contains("QT_QPA_PLATFORM=offscreen"),
+            qPrintable(run.err));
+        QCOMPARE(ParseStartOptions({ "tessaro", "-vh" }).action, StartOptions::Action::Help);
+        QCOMPARE(ParseStartOptions({ "tessaro", "--config-dir", "-show" }).configDir.endsWith("/-show/"), true);
         QVERIFY(QDir(home.path()).isEmpty()); // none of these makes a settings folder
     }
 
