@@ -40,7 +40,8 @@ fuzz_target() {
     build-fuzz/tests/fuzz/fuzz_"$name" -seed=1 -max_total_time=60 -timeout=10 -detect_leaks=0 -print_final_stats=1 "${options[@]}" \
     -artifact_prefix=build-fuzz/artifacts/"$name"- "$work" >build-fuzz/fuzz_"$name".log 2>&1 || status=$?
   rm -rf "$work"
-  tail -n 12 build-fuzz/fuzz_"$name".log
+  # Two targets run at a time: each line of the summary names its target.
+  tail -n 12 build-fuzz/fuzz_"$name".log | sed "s/^/fuzz_$name: /"
   return $status
 }
 fuzz_failed=0
