@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The Debian package of a finished build (default build/): cpack builds it, it holds the files an
-# installation needs, its program runs from a throw-away root, and its install step grants port
-# 1000 where setcap exists and still succeeds where it does not.
+# The Debian package of a finished build (default build/): cpack builds it, lintian finds no
+# error and no warning in it, it holds the files an installation needs (the simulator off the
+# PATH, manual pages, copyright and changelog), its program runs from a throw-away root, and its
+# install step grants port 1000 where setcap exists and still succeeds where it does not.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
@@ -12,18 +13,27 @@ fail() {
 }
 
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+release=$(sed -n 's/^TESSARO_PACKAGE_RELEASE:STRING=//p' "$build/CMakeCache.txt")
 rm -f "$build"/tessaro_*.deb
 (cd "$build" && cpack -G DEB >cpack.log 2>&1) || { cat "$build/cpack.log" >&2; fail "cpack -G DEB failed"; }
-deb=$(ls "$build"/tessaro_"$version"_*.deb)
+deb=$(ls "$build"/tessaro_"$version-$release"_*.deb)
+
+# Errors and warnings fail; what lintian only mentions (info, pedantic) does not. The package
+# carries its overrides, each with its reason (tools/package/lintian-overrides).
+lintian_out=$(lintian --fail-on error,warning "$deb" 2>&1) \
+  || { echo "$lintian_out" >&2; fail "lintian finds errors or warnings in $deb"; }
 
 listing=$(dpkg -c "$deb")
-expected=(usr/bin/tessaro usr/bin/tessaro-rxsim usr/share/applications/tessaro.desktop)
+expected=(usr/bin/tessaro usr/lib/tessaro/tessaro-rxsim usr/share/applications/tessaro.desktop
+  usr/share/man/man1/tessaro.1.gz usr/share/man/man1/tessaro-rxsim.1.gz usr/share/doc/tessaro/copyright
+  usr/share/doc/tessaro/changelog.Debian.gz usr/share/doc/tessaro/README.md usr/share/lintian/overrides/tessaro)
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/tessaro.png")
 done
 for path in "${expected[@]}"; do
   grep -q " \./$path\$" <<<"$listing" || fail "$path is not in $deb"
 done
+! grep -q " \./usr/bin/tessaro-rxsim\$" <<<"$listing" || fail "the simulator is on every user's PATH"
 dpkg-deb -f "$deb" Depends | grep -q libqt6widgets6 || fail "no library dependencies (shlibdeps) in $deb"
 
 root=$(mktemp -d)
