@@ -8,7 +8,7 @@
 # the about window, then a low battery, an RF loss and a channel lost and restored, a few seconds
 # of RF history, a band scan, a single band setup and a compatibility setup of all channels with
 # Assign all, and leaves screenshots in demo-out/shots/ (the show's events in
-# demo-out/Events.log).
+# demo-out/Events.log); those the user's guide shows are copied into docs/images/.
 #
 # DEMO_BUILD_DIR (default build) and DEMO_OUT (default demo-out) choose other folders.
 set -euo pipefail
@@ -110,6 +110,17 @@ run_inside() {
   command -v xvfb-run >/dev/null || fail "xvfb-run is missing (package xvfb): run tools/setup.sh as root"
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
   xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" "$out/tessaro-demo" "$out/shots"
+  copy_guide_pictures
+}
+
+# The user's guide (docs/) shows the program as it is: its pictures are this run's screenshots.
+copy_guide_pictures() {
+  local shot
+  for shot in main-window tile message-box settings tile-low-battery tile-rf-loss watch-lost rf-history \
+    scan-rf single-setup set-freq compatibility-scans assign-proposal assign-result; do
+    cp "$out/shots/$shot.png" "$repo/docs/images/$shot.png"
+  done
+  echo "demo: the user's guide pictures in docs/images/ are this run's"
 }
 
 if [ "${1:-}" = "--in-namespace" ]; then
