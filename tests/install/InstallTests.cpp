@@ -156,7 +156,8 @@ private slots:
         // A toolkit option is named whole, with the way that works.
         run = RunProgram({ "-platform", "offscreen" }, home.path());
         QCOMPARE(run.code, UsageExitCode);
-        QVERIFY2(run.err.startsWith("tessaro: unknown option -platform: ") && run.err.contains("QT_QPA_PLATFORM=offscreen"),
+        QVERIFY2(
+            run.err.startsWith("tessaro: unknown option -platform: ") && run.err.contains("QT_QPA_PLATFORM=offscreen"),
             qPrintable(run.err));
         QCOMPARE(ParseStartOptions({ "tessaro", "-vh" }).action, StartOptions::Action::Help);
         QCOMPARE(ParseStartOptions({ "tessaro", "--config-dir", "-show" }).configDir.endsWith("/-show/"), true);

@@ -124,7 +124,8 @@ private slots:
             // On the LAN the serial port is opened all the same; not opening it is no alarm.
             ExeDir dir({}, "UartPort=999\r\n");
             auto window = MakeWindow();
-            QCOMPARE(window->StatusPanelText(TFrmMain::SerialPanel), QStringLiteral("Serial port 999 not opened (LAN in use)"));
+            QCOMPARE(window->StatusPanelText(TFrmMain::SerialPanel),
+                QStringLiteral("Serial port 999 not opened (LAN in use)"));
             QCOMPARE(window->Devices().Count(), 0);
         }
         ExeDir dir({}, "ConnectType=1\r\nUartPort=999\r\n");

@@ -81,7 +81,8 @@ bool IsRed(const QColor& c)
 void RfLossFrameSparesTheBandText(Show& show)
 {
     const QImage shown = show.window->grab().toImage();
-    const auto pixel = [&](int x, int y) { return shown.pixelColor(show.Tile().mapTo(show.window.get(), QPoint(x, y))); };
+    const auto pixel
+        = [&](int x, int y) { return shown.pixelColor(show.Tile().mapTo(show.window.get(), QPoint(x, y))); };
     for (QPoint edge : { QPoint(6, 80), QPoint(40, 100), QPoint(23, 43), QPoint(23, 127) })
         QVERIFY2(IsRed(pixel(edge.x(), edge.y())), qPrintable(QStringLiteral("%1,%2").arg(edge.x()).arg(edge.y())));
     const QRect band = show.Tile().findChild<QLabel*>(QStringLiteral("lbBand"))->geometry();

@@ -241,7 +241,8 @@ private slots:
         QCOMPARE(multi->CompleteScans(), 10);
         QCOMPARE(multi->GraphDraw1->GraphCount(), 10);
         QVERIFY(multi->lbDev[9]->isVisible());
-        QCOMPARE(multi->lbNotScanned->text(), QStringLiteral("2 devices not scanned: at most ten per run (11:1, 12:1)"));
+        QCOMPARE(
+            multi->lbNotScanned->text(), QStringLiteral("2 devices not scanned: at most ten per run (11:1, 12:1)"));
         QVERIFY(multi->GraphDraw1->Graph(8).Dashed && !multi->GraphDraw1->Graph(6).Dashed);
         b.Point(10, 3, 50); // after the sequence
         b.End(10); // repeated

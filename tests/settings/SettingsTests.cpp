@@ -276,7 +276,8 @@ private slots:
             Choose(set, 0, "9", "9600", "10", false);
             set.btSureClick();
         }
-        QCOMPARE(window->StatusPanelText(TFrmMain::SerialPanel), QStringLiteral("Serial port 9 not opened (LAN in use)"));
+        QCOMPARE(
+            window->StatusPanelText(TFrmMain::SerialPanel), QStringLiteral("Serial port 9 not opened (LAN in use)"));
         QVERIFY(!cnComm::Instance().IsOpen());
         QCOMPARE(PublicValue(dir, "UartPort"), QStringLiteral("9"));
         QCOMPARE(PublicValue(dir, "ConnectType"), QStringLiteral("0"));

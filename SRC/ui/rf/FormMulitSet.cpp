@@ -106,8 +106,8 @@ void TFrmMulitSet::CreateLegend()
     m_scan->Controls().ButtonBar->insertWidget(0, lbNotScanned);
     for (int i = 0; i < MaxScans; ++i) {
         const QByteArray n = QByteArray::number(i + 1);
-        lbDevCol[static_cast<size_t>(i)] = NewLabel(LegendStrip, ("lbDevCol" + n).constData(),
-            SeriesDashed(i) ? QStringLiteral("╍") : QStringLiteral("■"));
+        lbDevCol[static_cast<size_t>(i)] = NewLabel(
+            LegendStrip, ("lbDevCol" + n).constData(), SeriesDashed(i) ? QStringLiteral("╍") : QStringLiteral("■"));
         lbDev[static_cast<size_t>(i)] = NewLabel(LegendStrip, ("lbDev" + n).constData(), QString());
         for (QLabel* label : { lbDevCol[static_cast<size_t>(i)], lbDev[static_cast<size_t>(i)] }) {
             QPalette palette = label->palette();
@@ -166,11 +166,11 @@ void TFrmMulitSet::ShowNotScanned()
             const QTreeWidgetItem* item = lbDevList->topLevelItem(row);
             skipped << item->text(0) + QLatin1Char(':') + item->text(1);
         }
-    lbNotScanned->setText(skipped.isEmpty() ? QString()
-                                            : LanguageText("%1 个设备未扫描: 每次最多十个 (%2)",
-                                                "%1 devices not scanned: at most ten per run (%2)")
-                                                  .arg(skipped.size())
-                                                  .arg(skipped.join(QStringLiteral(", "))));
+    lbNotScanned->setText(skipped.isEmpty()
+            ? QString()
+            : LanguageText("%1 个设备未扫描: 每次最多十个 (%2)", "%1 devices not scanned: at most ten per run (%2)")
+                  .arg(skipped.size())
+                  .arg(skipped.join(QStringLiteral(", "))));
 }
 
 void TFrmMulitSet::ShowLegend(int position, bool visible)
