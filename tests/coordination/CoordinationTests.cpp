@@ -1,10 +1,14 @@
 // The idle channel rule and the coordination of several systems, in the core: no windows.
+#include "coord/OnAir.h"
+#include "coord/Search.h"
 #include "data/Coordination.h"
 #include "data/IdleChannels.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
+#include <random>
 
 using namespace coordination;
 
@@ -55,6 +59,43 @@ bool Only(Violation::Kind kind, const std::vector<Violation>& found)
 {
     return !found.empty()
         && std::all_of(found.begin(), found.end(), [&](const Violation& v) { return v.kind == kind; });
+}
+
+// The most carriers a band of `channels` channels of 250 kHz holds at the strictest rule with
+// 400 kHz spacing and a 100 kHz guard, counted by brute force: no two neighbours, and every
+// difference between two carriers different from all others (a product lands exactly on a
+// carrier exactly when two differences agree).
+int MostCarriersByBruteForce(int channels)
+{
+    int best = 0;
+    std::vector<int> marks;
+    std::vector<char> used(size_t(channels), 0);
+    const auto extend = [&](const auto& self, int from) -> void {
+        best = std::max(best, static_cast<int>(marks.size()));
+        for (int c = from; c < channels; ++c) {
+            bool clash = false;
+            std::vector<int> added;
+            for (int m : marks) {
+                const int d = c - m;
+                if (d < 2 || used[size_t(d)] || std::find(added.begin(), added.end(), d) != added.end()) {
+                    clash = true;
+                    break;
+                }
+                added.push_back(d);
+            }
+            if (clash)
+                continue;
+            for (int d : added)
+                used[size_t(d)] = 1;
+            marks.push_back(c);
+            self(self, c + 2);
+            marks.pop_back();
+            for (int d : added)
+                used[size_t(d)] = 0;
+        }
+    };
+    extend(extend, 0);
+    return best;
 }
 
 } // namespace
@@ -139,6 +180,58 @@ private slots:
         QVERIFY(check(Fixed(Level::TwoTransmitter, { 640.0, 641.25, 642.0, 640.75 })).empty());
     }
 
+    // A product exactly at the guard is clear, one kHz inside it is not; a guard of 0 still
+    // forbids a product that lands exactly on a carrier (it once switched checking off).
+    void guardEdgesAndZeroGuard()
+    {
+        const std::vector<int> candidates { 641000, 641099, 641100, 639400, 639401 };
+        for (int guard : { 100, 0 }) {
+            const Rule rule { Level::TwoTransmitter, 400, guard };
+            CarrierSet set(rule, candidates);
+            set.Add(640000);
+            set.Add(640500); // 2f1 - f2 on 641.000 and 639.500
+            const std::vector<Block> fast = BlocksOnAir(rule, candidates, { 640500, 640000 });
+            const std::vector<Block> expected = guard == 0
+                ? std::vector<Block> { Block::Product, Block::None, Block::None, Block::None, Block::None }
+                : std::vector<Block> { Block::Product, Block::Product, Block::None, Block::None, Block::Product };
+            for (size_t i = 0; i < candidates.size(); ++i) {
+                QCOMPARE(set.Why(candidates[i]), expected[i]);
+                QCOMPARE(fast[i], expected[i]);
+            }
+        }
+        Plan exact = Fixed(Level::ThreeTransmitter, { 640.0, 641.25, 642.0, 640.75 });
+        exact.rule.GuardKHz = 0;
+        QVERIFY(Only(Violation::ThreeTransmitterProduct, check(exact)));
+        const Plan zeroSpacing { { Level::Spacing, 0, 0 }, { { 0, 1, { { 1, 640.0 } } }, { 0, 1, { { 1, 640.0 } } } }, { 1, 1 } };
+        QCOMPARE(Kinds(check(zeroSpacing)), (std::vector<Violation::Kind> { Violation::TooClose }));
+        const Plan assigned = AssignAll({ Level::ThreeTransmitter, 0, 0 }, { Device(1, 640.0, 0, 6), Device(2, 640.0, 0, 6),
+                                                                           Device(3, 640.0, 0, 6), Device(4, 640.0, 0, 6) });
+        QVERIFY(check(assigned).empty());
+    }
+
+    // The all-at-once look-up gives the same answer as carriers added one by one, at every level,
+    // with carriers that share a frequency and guards wider than the spacing.
+    void onAirMatchesTheCarrierSet()
+    {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> grid(0, 60);
+        for (int round = 0; round < 60; ++round) {
+            const Rule rule { static_cast<Level>(round % LevelCount), (round % 3) * 150, (round % 4) * 130 };
+            std::vector<int> candidates;
+            for (int c = 0; c <= 60; ++c)
+                candidates.push_back(600000 + 125 * c);
+            std::vector<int> carriers;
+            for (int i = 0; i < 2 + round % 7; ++i)
+                carriers.push_back(600000 + 125 * grid(rng));
+            CarrierSet set(rule, candidates);
+            for (int f : carriers)
+                set.Add(f);
+            const std::vector<Block> fast = BlocksOnAir(rule, candidates, carriers);
+            for (size_t i = 0; i < candidates.size(); ++i)
+                QVERIFY2(fast[i] == set.Why(candidates[i]), qPrintable(QStringLiteral("round %1 at %2").arg(round).arg(candidates[i])));
+        }
+    }
+
     // Assign all over the simulator's bands and over one crowded band: every plan passes the
     // independent check, and a device that cannot be placed is left unplaced, not dropped.
     void assignAllPassesTheCheck()
@@ -170,6 +263,60 @@ private slots:
         const Plan plan = AssignAll({ Level::ThreeTransmitter, 400, 100 }, devices);
         QVERIFY2(plan.PlacedCount() >= 17 && plan.PlacedCount() < 30, qPrintable(QString::number(plan.PlacedCount())));
         QVERIFY(check(plan).empty());
+    }
+
+    // On small spans the search places as many as fit by brute force and says so; given fewer
+    // devices than fit it places them all; every plan passes the independent check.
+    void searchReachesTheOptimum()
+    {
+        const Rule strictest { Level::ThreeTransmitter, 400, 100 };
+        for (int channels : { 12, 20, 27, 34 }) {
+            const int most = MostCarriersByBruteForce(channels);
+            for (int count : { most - 2, most + 3 }) {
+                std::vector<DeviceOptions> devices;
+                for (int i = 0; i < count; ++i)
+                    devices.push_back(Device(i, 600.0, 0, channels));
+                const SearchResult found = SearchBest(strictest, devices);
+                const QString what = QStringLiteral("%1 devices, %2 channels").arg(count).arg(channels);
+                QVERIFY2(found.plan.PlacedCount() == std::min(count, most), qPrintable(what));
+                QVERIFY2(found.proved, qPrintable(what));
+                QVERIFY2(check(found.plan).empty(), qPrintable(what));
+                QVERIFY(found.plan.PlacedCount() >= AssignAll(strictest, devices).PlacedCount());
+                QVERIFY(found.worstMarginKHz >= 0);
+            }
+        }
+        // Devices of two bands that overlap by a few channels.
+        std::vector<DeviceOptions> mixed;
+        for (int i = 0; i < 6; ++i)
+            mixed.push_back(i % 2 ? Device(i, 600.0, 0, 16) : Device(i, 603.0, 12, 16));
+        const SearchResult both = SearchBest(strictest, mixed);
+        QVERIFY(both.proved && check(both.plan).empty());
+        QCOMPARE(both.plan.PlacedCount(), std::min(6, MostCarriersByBruteForce(28)));
+    }
+
+    // The budget ends the search with the best plan so far, not proved; Cancel ends it at once.
+    void searchHonoursBudgetAndCancel()
+    {
+        std::vector<DeviceOptions> devices;
+        for (int i = 0; i < 40; ++i)
+            devices.push_back(Device(i, 600.0, 0, 400));
+        const Rule strictest { Level::ThreeTransmitter, 400, 100 };
+        int reports = 0;
+        SearchLimits limits { 150, nullptr, [&](int, double used) { reports += used >= 0.0 && used <= 1.0; } };
+        QElapsedTimer timer;
+        timer.start();
+        const SearchResult timed = SearchBest(strictest, devices, limits);
+        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!timed.proved && !timed.cancelled && reports > 0);
+        QVERIFY(timed.plan.PlacedCount() >= AssignAll(strictest, devices).PlacedCount());
+        QVERIFY(check(timed.plan).empty());
+
+        const std::atomic_bool cancel { true };
+        limits = { 60000, &cancel, {} };
+        timer.restart();
+        const SearchResult stopped = SearchBest(strictest, devices, limits);
+        QVERIFY(timer.elapsed() < 1500 && stopped.cancelled && !stopped.proved);
+        QVERIFY(check(stopped.plan).empty());
     }
 
     void ruleInConfigIni()

@@ -1,0 +1,300 @@
+#include "coord/Search.h"
+
+#include "data/IniFile.h"
+
+#include <algorithm>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <numeric>
+
+namespace coordination
+{
+
+namespace
+{
+
+using Clock = std::chrono::steady_clock;
+
+bool AtLeast(const Rule& rule, Level level)
+{
+    return static_cast<int>(rule.level) >= static_cast<int>(level);
+}
+
+// Depth-first over the devices in a fixed order, fewest channels first. Devices with the same
+// channels form a class and are interchangeable: within a class the chosen channels ascend and
+// the devices left out come last, so that no plan is visited once per ordering of its devices.
+class BranchAndBound
+{
+public:
+    BranchAndBound(const Rule& rule, const std::vector<DeviceOptions>& devices, const SearchLimits& limits)
+        : m_rule(rule)
+        , m_devices(devices)
+        , m_limits(limits)
+        , m_set(rule, Universe(devices))
+        , m_start(Clock::now())
+    {
+        const size_t n = devices.size();
+        m_options.resize(n);
+        for (size_t d = 0; d < n; ++d)
+            for (const IdleChannel& c : devices[d].Idle)
+                m_options[d].push_back(m_set.IndexOf(FreqKHz(c.Freq)));
+        m_order.resize(n);
+        std::iota(m_order.begin(), m_order.end(), size_t(0));
+        std::stable_sort(m_order.begin(), m_order.end(), [&](size_t a, size_t b) {
+            return m_options[a].size() != m_options[b].size() ? m_options[a].size() < m_options[b].size()
+                                                              : m_options[a] < m_options[b];
+        });
+        for (size_t pos = 0; pos < n; ++pos) {
+            if (pos == 0 || m_options[m_order[pos]] != m_options[m_order[pos - 1]])
+                m_classes.push_back({ pos, pos, -1, false });
+            m_classes.back().end = pos + 1;
+            m_classOf.push_back(m_classes.size() - 1);
+        }
+        m_chosen.assign(n, -1);
+        m_best.assign(n, -1);
+        m_spacing = rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
+    }
+
+    // Starts from a known plan (the greedy one) and searches for one that places more.
+    void Run(const std::vector<int>& seedPositions, int seedPlaced)
+    {
+        m_best = seedPositions;
+        m_bestPlaced = seedPlaced;
+        m_ceiling = Bound(0, 0);
+        if (m_bestPlaced < m_ceiling)
+            Visit(0, 0);
+        m_proved = !m_stopped || m_bestPlaced >= m_ceiling;
+    }
+
+    const std::vector<int>& BestPositions() const { return m_best; } // per device: position in its Idle, or -1
+    bool Proved() const { return m_proved; }
+    bool Cancelled() const { return m_cancelled; }
+    double MsToBest() const { return m_msToBest; }
+    long long Steps() const { return m_steps; }
+
+private:
+    static constexpr double ReportEveryMs = 100;
+
+    struct Class {
+        size_t begin, end; // positions in m_order
+        int last; // the highest candidate index taken in this class so far, -1 for none
+        bool closed; // a device of the class was left out: so are the rest
+    };
+
+    static std::vector<int> Universe(const std::vector<DeviceOptions>& devices)
+    {
+        std::vector<int> all;
+        for (const DeviceOptions& d : devices)
+            for (const IdleChannel& c : d.Idle)
+                all.push_back(FreqKHz(c.Freq));
+        return all;
+    }
+
+    // How many more devices of a class can still be placed at most: no more than the free
+    // channels above its last one that keep the spacing among themselves.
+    int ClassBound(const Class& c, size_t pos) const
+    {
+        if (c.closed || pos >= c.end)
+            return 0;
+        const int wanted = static_cast<int>(c.end - std::max(c.begin, pos));
+        int count = 0;
+        long long previous = LLONG_MIN / 2;
+        for (const int index : m_options[m_order[c.begin]]) {
+            if (index <= c.last || !m_set.IsFreeAt(index))
+                continue;
+            const int kHz = m_set.CandidateAt(index);
+            if (kHz - previous < m_spacing)
+                continue;
+            previous = kHz;
+            if (++count >= wanted)
+                break;
+        }
+        return count;
+    }
+
+    int Bound(size_t pos, int placed) const
+    {
+        int bound = placed;
+        for (size_t k = pos < m_order.size() ? m_classOf[pos] : m_classes.size(); k < m_classes.size(); ++k)
+            bound += ClassBound(m_classes[k], pos);
+        return bound;
+    }
+
+    bool OutOfTime()
+    {
+        if (m_stopped)
+            return true;
+        if (++m_steps % 256 != 0)
+            return false;
+        const double used = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+        if (m_limits.cancel && m_limits.cancel->load()) {
+            m_cancelled = true;
+            m_stopped = true;
+        } else if (used >= m_limits.budgetMs) {
+            m_stopped = true;
+        }
+        if (m_limits.progress && used - m_reportedMs >= ReportEveryMs) {
+            m_reportedMs = used;
+            m_limits.progress(m_bestPlaced, std::min(1.0, used / std::max(1, m_limits.budgetMs)));
+        }
+        return m_stopped;
+    }
+
+    void Record(int placed)
+    {
+        m_best = m_chosen;
+        m_bestPlaced = placed;
+        m_msToBest = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
+        if (m_limits.progress)
+            m_limits.progress(placed, std::min(1.0, m_msToBest / std::max(1, m_limits.budgetMs)));
+    }
+
+    void Visit(size_t pos, int placed)
+    {
+        if (pos == m_order.size()) {
+            if (placed > m_bestPlaced)
+                Record(placed);
+            return;
+        }
+        if (OutOfTime() || Bound(pos, placed) <= m_bestPlaced || m_bestPlaced >= m_ceiling)
+            return;
+        const size_t device = m_order[pos];
+        Class& cls = m_classes[m_classOf[pos]];
+        if (!cls.closed) {
+            const int lastBefore = cls.last;
+            const std::vector<int>& options = m_options[device];
+            for (size_t i = 0; i < options.size() && !m_stopped && m_bestPlaced < m_ceiling; ++i) {
+                if (options[static_cast<size_t>(i)] <= lastBefore || !m_set.IsFreeAt(options[i]))
+                    continue;
+                m_set.Add(m_set.CandidateAt(options[i]));
+                m_chosen[device] = static_cast<int>(i);
+                cls.last = options[i];
+                Visit(pos + 1, placed + 1);
+                cls.last = lastBefore;
+                m_chosen[device] = -1;
+                m_set.RemoveLast();
+            }
+        }
+        const bool wasClosed = cls.closed;
+        cls.closed = true;
+        Visit(pos + 1, placed);
+        cls.closed = wasClosed;
+    }
+
+    const Rule m_rule;
+    const std::vector<DeviceOptions>& m_devices;
+    const SearchLimits& m_limits;
+    CarrierSet m_set;
+    const Clock::time_point m_start;
+    std::vector<std::vector<int>> m_options; // per device: candidate index of each idle channel
+    std::vector<size_t> m_order;
+    std::vector<Class> m_classes;
+    std::vector<size_t> m_classOf; // per position in m_order
+    std::vector<int> m_chosen;
+    std::vector<int> m_best;
+    int m_bestPlaced = 0;
+    int m_ceiling = 0;
+    long long m_spacing = 1;
+    long long m_steps = 0;
+    double m_msToBest = 0;
+    double m_reportedMs = 0;
+    bool m_stopped = false;
+    bool m_cancelled = false;
+    bool m_proved = false;
+};
+
+std::vector<int> PositionsOf(const Plan& plan)
+{
+    std::vector<int> positions(plan.devices.size(), -1);
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        const auto& idle = plan.devices[d].Idle;
+        const auto it = std::find_if(
+            idle.begin(), idle.end(), [&](const IdleChannel& c) { return c.Channel == plan.ChannelOf(d); });
+        if (plan.ChannelOf(d) >= 0 && it != idle.end())
+            positions[d] = static_cast<int>(it - idle.begin());
+    }
+    return positions;
+}
+
+std::vector<int> CarriersOf(const Plan& plan)
+{
+    std::vector<int> carriers;
+    for (size_t d = 0; d < plan.devices.size(); ++d)
+        if (plan.ChannelOf(d) >= 0)
+            carriers.push_back(FreqKHz(plan.FreqOf(d)));
+    return carriers;
+}
+
+} // namespace
+
+int LoadBudgetMs(const QString& configPath)
+{
+    const int value = IniReadInt(configPath, QStringLiteral("Coordination"), QStringLiteral("BudgetMs"), DefaultBudgetMs);
+    return value >= 1000 && value <= MaxBudgetMs ? value : DefaultBudgetMs;
+}
+
+bool SaveBudgetMs(const QString& configPath, int budgetMs)
+{
+    IniFile file(configPath);
+    if (!file.Load())
+        return false;
+    file.WriteInt(QStringLiteral("Coordination"), QStringLiteral("BudgetMs"), budgetMs);
+    return file.Save();
+}
+
+int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
+{
+    std::vector<long long> f(carriersKHz.begin(), carriersKHz.end());
+    const size_t n = f.size();
+    long long worst = MaxSettingKHz;
+    const long long spacing = rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
+    const long long guard = HitTolerance(rule.GuardKHz);
+    const bool two = AtLeast(rule, Level::TwoTransmitter);
+    const bool three = AtLeast(rule, Level::ThreeTransmitter);
+    // The distance from a product to each carrier not taking part in it.
+    const auto miss = [&](long long product, size_t a, size_t b, size_t c) {
+        for (size_t t = 0; t < n; ++t)
+            if (t != a && t != b && t != c)
+                worst = std::min(worst, std::llabs(product - f[t]) - guard);
+    };
+    for (size_t i = 0; i < n; ++i) {
+        for (size_t j = 0; j < n; ++j) {
+            if (i == j)
+                continue;
+            if (i < j)
+                worst = std::min(worst, std::llabs(f[i] - f[j]) - spacing);
+            if (two)
+                miss(2 * f[i] - f[j], i, j, j);
+            for (size_t k = 0; three && i < j && k < n; ++k)
+                if (k != i && k != j)
+                    miss(f[i] + f[j] - f[k], i, j, k);
+        }
+    }
+    return static_cast<int>(std::clamp(worst, -static_cast<long long>(MaxSettingKHz), static_cast<long long>(MaxSettingKHz)));
+}
+
+SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits)
+{
+    for (DeviceOptions& d : devices)
+        std::sort(d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
+    const Plan greedy = AssignAll(rule, devices);
+
+    BranchAndBound search(rule, devices, limits);
+    search.Run(PositionsOf(greedy), greedy.PlacedCount());
+
+    SearchResult result;
+    result.plan = { rule, std::move(devices), {} };
+    for (size_t d = 0; d < result.plan.devices.size(); ++d) {
+        const int position = search.BestPositions()[d];
+        result.plan.chosen.push_back(position < 0 ? -1 : result.plan.devices[d].Idle[static_cast<size_t>(position)].Channel);
+    }
+    result.proved = search.Proved();
+    result.cancelled = search.Cancelled();
+    result.msToBest = search.MsToBest();
+    result.steps = search.Steps();
+    result.worstMarginKHz = WorstMarginKHz(rule, CarriersOf(result.plan));
+    return result;
+}
+
+} // namespace coordination
