@@ -1,6 +1,7 @@
 #include "coord/OnAir.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 
 namespace coordination
@@ -9,26 +10,24 @@ namespace coordination
 namespace
 {
 
-// How many of a multiset of values lie strictly within `tolerance` of a point. A table of
-// counts over the values' span when that span is modest, else a sorted copy.
+// How many of a multiset of values lie strictly within `tolerance` of a point. The values are
+// fed once by a callable given a sink; they lie within [low, high]. A table of counts over that
+// span when it is modest (no list of the values is kept), else a sorted list.
 class RangeCounter
 {
 public:
-    explicit RangeCounter(std::vector<long long> values)
+    template<class Feed> RangeCounter(long long low, long long high, Feed feed)
+        : m_low(low)
     {
-        if (values.empty())
+        if (high < low)
             return;
-        const auto [lo, hi] = std::minmax_element(values.begin(), values.end());
-        m_low = *lo;
-        const long long span = *hi - *lo + 1;
-        if (span <= MaxTable) {
-            m_prefix.assign(static_cast<size_t>(span) + 1, 0);
-            for (long long v : values)
-                ++m_prefix[static_cast<size_t>(v - m_low) + 1];
+        if (high - low + 1 <= MaxTable) {
+            m_prefix.assign(static_cast<size_t>(high - low) + 2, 0);
+            feed([this](long long v) { ++m_prefix[static_cast<size_t>(v - m_low) + 1]; });
             for (size_t i = 1; i < m_prefix.size(); ++i)
                 m_prefix[i] += m_prefix[i - 1];
         } else {
-            m_sorted = std::move(values);
+            feed([this](long long v) { m_sorted.push_back(v); });
             std::sort(m_sorted.begin(), m_sorted.end());
         }
     }
@@ -53,7 +52,7 @@ private:
     }
 
     long long m_low = 0;
-    std::vector<long long> m_prefix; // m_prefix[i]: values below m_low + i
+    std::vector<uint32_t> m_prefix; // m_prefix[i]: values below m_low + i (pairs of 90,000 carriers fit)
     std::vector<long long> m_sorted;
 };
 
@@ -70,25 +69,29 @@ bool AtLeast(const Rule& rule, Level level)
 //   a + b - e near c           every three-transmitter form, c landing or taking part
 // Counting pair sums a + b (a before b) near c + e counts also the pairs that hold e itself;
 // those are the carriers near c (but e), and are taken off the count.
-std::vector<Block> BlocksOnAir(const Rule& rule, const std::vector<int>& candidatesKHz, std::vector<int> carriersKHz)
+std::vector<Block> BlocksOnAir(const Rule& rule, const std::vector<int>& candidatesKHz, const std::vector<int>& carriersKHz)
 {
     const size_t n = carriersKHz.size();
-    std::vector<long long> carriers(carriersKHz.begin(), carriersKHz.end());
-    std::vector<long long> doubled;
-    std::vector<long long> sums;
+    const std::vector<long long> carriers(carriersKHz.begin(), carriersKHz.end());
     const bool two = AtLeast(rule, Level::TwoTransmitter);
     const bool three = AtLeast(rule, Level::ThreeTransmitter);
-    if (two) {
+    const auto [lowest, highest] = std::minmax_element(carriers.begin(), carriers.end());
+    const long long low = n ? *lowest : 0;
+    const long long high = n ? *highest : -1;
+    const RangeCounter single(low, high, [&](const auto& add) {
         for (long long f : carriers)
-            doubled.push_back(2 * f);
-        sums.reserve(n * (n - (n > 0)) / 2);
-        for (size_t i = 0; i < n; ++i)
+            add(f);
+    });
+    const long long pairHigh = two ? 2 * high : 2 * low - 1; // no table below two transmitters
+    const RangeCounter twice(2 * low, pairHigh, [&](const auto& add) {
+        for (size_t i = 0; two && i < n; ++i)
+            add(2 * carriers[i]);
+    });
+    const RangeCounter pairSums(2 * low, pairHigh, [&](const auto& add) {
+        for (size_t i = 0; two && i < n; ++i)
             for (size_t j = i + 1; j < n; ++j)
-                sums.push_back(carriers[i] + carriers[j]);
-    }
-    const RangeCounter single(carriers);
-    const RangeCounter twice(std::move(doubled));
-    const RangeCounter pairSums(std::move(sums));
+                add(carriers[i] + carriers[j]);
+    });
     const long long close = rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
     const long long guard = HitTolerance(rule.GuardKHz);
 

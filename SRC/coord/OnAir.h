@@ -12,6 +12,6 @@ namespace coordination
 
 // For each candidate (kHz), why the carriers (kHz, any order, repeats allowed) rule it out:
 // the same answer as a CarrierSet holding those carriers.
-std::vector<Block> BlocksOnAir(const Rule& rule, const std::vector<int>& candidatesKHz, std::vector<int> carriersKHz);
+std::vector<Block> BlocksOnAir(const Rule& rule, const std::vector<int>& candidatesKHz, const std::vector<int>& carriersKHz);
 
 } // namespace coordination

@@ -1,5 +1,6 @@
 #include "coord/Search.h"
 
+#include "coord/Rulers.h"
 #include "data/IniFile.h"
 
 #include <algorithm>
@@ -56,12 +57,15 @@ public:
         m_spacing = rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
     }
 
-    // Starts from a known plan (the greedy one) and searches for one that places more.
+    // Starts from a known plan (the greedy one), tries the ruler plans for a while, then
+    // searches for one that places more.
     void Run(const std::vector<int>& seedPositions, int seedPlaced)
     {
         m_best = seedPositions;
         m_bestPlaced = seedPlaced;
         m_ceiling = Bound(0, 0);
+        if (m_bestPlaced < m_ceiling)
+            TryRulers(m_limits.budgetMs * RulerShare);
         if (m_bestPlaced < m_ceiling)
             Visit(0, 0);
         m_proved = !m_stopped || m_bestPlaced >= m_ceiling;
@@ -75,6 +79,75 @@ public:
 
 private:
     static constexpr double ReportEveryMs = 100;
+    static constexpr double RulerShare = 0.4; // of the budget, at most, for the ruler plans
+    static constexpr int GridKHz = 250;
+    static constexpr int RulerSlack = 6; // rulers of up to this many marks more than wanted
+
+    double ElapsedMs() const { return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count(); }
+
+    // Lays modular Golomb rulers on the channel grid (every unit multiple, every rotation that
+    // brings enough marks into the band, every shift along it) and places devices on their
+    // marks; a ruler plan that places more than the best so far becomes the best.
+    void TryRulers(double untilMs)
+    {
+        if (m_order.empty())
+            return;
+        const int lowest = m_set.CandidateAt(0);
+        const int steps = (m_set.CandidateAt(m_set.CandidateCount() - 1) - lowest) / GridKHz + 1;
+        const int wantedAtStart = m_bestPlaced + 1;
+        for (const ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack)) {
+            const int n = ruler.modulus;
+            const size_t marks = ruler.marks.size();
+            std::vector<int> points(marks);
+            for (int unit = 1; unit < n; ++unit) {
+                if (std::gcd(unit, n) != 1)
+                    continue;
+                for (size_t i = 0; i < marks; ++i)
+                    points[i] = static_cast<int>(static_cast<long long>(unit) * ruler.marks[i] % n);
+                std::sort(points.begin(), points.end());
+                for (size_t first = 0; first < marks; ++first) {
+                    std::vector<int> offsets;
+                    for (size_t i = 0; i < marks; ++i) {
+                        const int offset = (points[(first + i) % marks] - points[first] + n) % n;
+                        if (offset < steps)
+                            offsets.push_back(offset);
+                    }
+                    std::sort(offsets.begin(), offsets.end());
+                    for (int shift = 0; static_cast<int>(offsets.size()) > m_bestPlaced && shift + offsets.back() < steps;
+                         ++shift) {
+                        if (ElapsedMs() >= untilMs || m_bestPlaced >= m_ceiling || OutOfTime())
+                            return;
+                        PlaceOnMarks(offsets, lowest + shift * GridKHz);
+                    }
+                }
+            }
+        }
+    }
+
+    void PlaceOnMarks(const std::vector<int>& offsets, int base)
+    {
+        int placed = 0;
+        for (size_t i = 0; i < offsets.size() && placed + static_cast<int>(offsets.size() - i) > m_bestPlaced; ++i) {
+            const int index = m_set.IndexOf(base + offsets[i] * GridKHz);
+            if (index < 0 || !m_set.IsFreeAt(index))
+                continue;
+            for (const size_t device : m_order) {
+                const std::vector<int>& options = m_options[device];
+                const auto at = std::lower_bound(options.begin(), options.end(), index);
+                if (m_chosen[device] >= 0 || at == options.end() || *at != index)
+                    continue;
+                m_chosen[device] = static_cast<int>(at - options.begin());
+                m_set.Add(m_set.CandidateAt(index));
+                ++placed;
+                break;
+            }
+        }
+        if (placed > m_bestPlaced)
+            Record(placed);
+        for (int i = 0; i < placed; ++i)
+            m_set.RemoveLast();
+        std::fill(m_chosen.begin(), m_chosen.end(), -1);
+    }
 
     struct Class {
         size_t begin, end; // positions in m_order

@@ -59,6 +59,7 @@ public:
     // The same by the candidate's position, for callers that ask about the same ones often.
     int IndexOf(int kHz) const; // -1 when not a candidate
     int CandidateAt(int index) const { return m_candidates[size_t(index)]; }
+    int CandidateCount() const { return static_cast<int>(m_candidates.size()); }
     bool IsFreeAt(int index) const { return m_close[size_t(index)] == 0 && m_product[size_t(index)] == 0; }
     const std::vector<int>& Carriers() const { return m_carriers; }
 
