@@ -66,7 +66,9 @@ public:
         m_ceiling = Bound(0, 0);
         if (m_bestPlaced < m_ceiling)
             TryRulers(m_limits.budgetMs * RulerShare);
-        if (m_bestPlaced < m_ceiling)
+        if (m_bestPlaced < m_ceiling && m_classes.size() == 1)
+            RussianDoll();
+        else if (m_bestPlaced < m_ceiling)
             Visit(0, 0);
         m_proved = !m_stopped || m_bestPlaced >= m_ceiling;
     }
@@ -223,6 +225,55 @@ private:
             m_limits.progress(placed, std::min(1.0, m_msToBest / std::max(1, m_limits.budgetMs)));
     }
 
+    // All devices on the same channels: a Russian-doll search. The most devices that fit on the
+    // channels from p upwards is found for p from the top down; each answer bounds the searches
+    // below it, and the last one is the most that fit at all.
+    void RussianDoll()
+    {
+        const std::vector<int>& options = m_options[m_order.front()];
+        const int devices = static_cast<int>(m_order.size());
+        m_doll.assign(options.size() + 1, 0);
+        for (size_t p = options.size(); p-- > 0 && !m_stopped;) {
+            m_doll[p] = m_doll[p + 1];
+            if (m_doll[p + 1] >= devices || !m_set.IsFreeAt(options[p]))
+                continue;
+            m_set.Add(m_set.CandidateAt(options[p]));
+            m_chosen[m_order.front()] = static_cast<int>(p);
+            if (Doll(p + 1, 1, m_doll[p + 1] + 1))
+                m_doll[p] = m_doll[p + 1] + 1;
+            m_chosen[m_order.front()] = -1;
+            m_set.RemoveLast();
+        }
+    }
+
+    // Places devices on the channels from `from` upwards until `target` are placed.
+    bool Doll(size_t from, int placed, int target)
+    {
+        if (placed == target) {
+            if (placed > m_bestPlaced)
+                Record(placed);
+            return true;
+        }
+        if (OutOfTime())
+            return false;
+        const std::vector<int>& options = m_options[m_order.front()];
+        for (size_t q = from; q < options.size(); ++q) {
+            if (placed + m_doll[q] < target)
+                return false;
+            if (!m_set.IsFreeAt(options[q]))
+                continue;
+            const size_t device = m_order[static_cast<size_t>(placed)];
+            m_set.Add(m_set.CandidateAt(options[q]));
+            m_chosen[device] = static_cast<int>(q);
+            const bool found = Doll(q + 1, placed + 1, target);
+            m_chosen[device] = -1;
+            m_set.RemoveLast();
+            if (found || m_stopped)
+                return found;
+        }
+        return false;
+    }
+
     void Visit(size_t pos, int placed)
     {
         if (pos == m_order.size()) {
@@ -266,6 +317,7 @@ private:
     std::vector<size_t> m_classOf; // per position in m_order
     std::vector<int> m_chosen;
     std::vector<int> m_best;
+    std::vector<int> m_doll; // per channel position: the most devices that fit from there up
     int m_bestPlaced = 0;
     int m_ceiling = 0;
     long long m_spacing = 1;
@@ -297,6 +349,30 @@ std::vector<int> CarriersOf(const Plan& plan)
         if (plan.ChannelOf(d) >= 0)
             carriers.push_back(FreqKHz(plan.FreqOf(d)));
     return carriers;
+}
+
+// A device the search left out while one of its channels is still free beside the plan (a ruler
+// plan places devices only on its marks) takes the lowest such channel.
+void PlaceOnFreeChannels(Plan& plan)
+{
+    std::vector<int> universe;
+    for (const DeviceOptions& d : plan.devices)
+        for (const IdleChannel& c : d.Idle)
+            universe.push_back(FreqKHz(c.Freq));
+    CarrierSet set(plan.rule, std::move(universe));
+    for (const int kHz : CarriersOf(plan))
+        set.Add(kHz);
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        if (plan.chosen[d] >= 0)
+            continue;
+        for (const IdleChannel& c : plan.devices[d].Idle) {
+            if (set.IsFree(FreqKHz(c.Freq))) {
+                plan.chosen[d] = c.Channel;
+                set.Add(FreqKHz(c.Freq));
+                break;
+            }
+        }
+    }
 }
 
 } // namespace
@@ -362,6 +438,7 @@ SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, co
         const int position = search.BestPositions()[d];
         result.plan.chosen.push_back(position < 0 ? -1 : result.plan.devices[d].Idle[static_cast<size_t>(position)].Channel);
     }
+    PlaceOnFreeChannels(result.plan);
     result.proved = search.Proved();
     result.cancelled = search.Cancelled();
     result.msToBest = search.MsToBest();

@@ -1,4 +1,5 @@
 // The idle channel rule and the coordination of several systems, in the core: no windows.
+#include "coord/Explain.h"
 #include "coord/OnAir.h"
 #include "coord/Search.h"
 #include "data/Coordination.h"
@@ -317,6 +318,39 @@ private slots:
         const SearchResult stopped = SearchBest(strictest, devices, limits);
         QVERIFY(timer.elapsed() < 1500 && stopped.cancelled && !stopped.proved);
         QVERIFY(check(stopped.plan).empty());
+    }
+
+    // Spares stand beside the whole plan and beside each other, two per band.
+    void backupsCompatibleWithThePlan()
+    {
+        std::vector<DeviceOptions> devices;
+        for (int i = 0; i < 6; ++i)
+            devices.push_back(i % 2 ? Device(i, 640.0, 0, 40) : Device(i, 660.0, 80, 40));
+        Plan plan = SearchBest({ Level::ThreeTransmitter, 400, 100 }, devices).plan;
+        QCOMPARE(plan.PlacedCount(), 6);
+        const std::vector<Backup> spares = Backups(plan, 2);
+        QCOMPARE(spares.size(), size_t(4));
+        QVERIFY(spares[0].band == 0 && spares[1].band == 0 && spares[2].band == 1 && spares[3].band == 1);
+        QVERIFY(spares[0].kHz >= 660000 && spares[2].kHz < 660000); // band 0 is the first device's
+        for (const Backup& spare : spares) {
+            plan.devices.push_back({ 99, 1, { { 1000, spare.kHz / 1000.0 } } });
+            plan.chosen.push_back(1000);
+        }
+        QVERIFY(check(plan).empty());
+    }
+
+    // 4:2 on 640.000 and 3:1 on 641.000 put 2f1 - f2 on 639.000 and 642.000; 640.250 lies
+    // too close to 4:2, 640.750 to 3:1.
+    void reasonForAnUnplacedDevice()
+    {
+        const Plan plan { { Level::TwoTransmitter, 400, 100 },
+            { { 4, 2, { { 1, 640.0 } } }, { 3, 1, { { 5, 641.0 } } },
+                { 9, 1, { { 0, 639.0 }, { 2, 640.25 }, { 8, 642.0 }, { 4, 640.75 } } }, { 7, 1, {} } },
+            { 1, 5, -1, -1 } };
+        QCOMPARE(WhyNotPlaced(plan, 2),
+            QStringLiteral("all 4 idle channels blocked: 2 by products, 1 too close to 4:2, 1 too close to 3:1"));
+        QCOMPARE(WhyNotPlaced(plan, 3), QStringLiteral("no idle channel"));
+        QVERIFY(WhyNotPlaced(plan, 0).isEmpty());
     }
 
     void ruleInConfigIni()

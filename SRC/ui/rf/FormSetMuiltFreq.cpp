@@ -1,5 +1,6 @@
 #include "ui/rf/FormSetMuiltFreq.h"
 
+#include "coord/Explain.h"
 #include "coord/OnAir.h"
 #include "coord/Search.h"
 #include "data/Device.h"
@@ -429,7 +430,29 @@ void TFrmSetMuiltFreq::ShowPlanQuality(const SearchResult& found)
         text += LanguageText(", 搜索已取消 (未证明为最佳)", ", search cancelled (not proved best)");
     else
         text += LanguageText(", 时间用完 (未证明为最佳)", ", time ran out (not proved best)");
-    lbPlan->setText(text);
+    QStringList lines { text };
+    int bandCount = 0;
+    const std::vector<int> bands = BandsOf(found.plan, &bandCount);
+    std::vector<QStringList> spares(static_cast<size_t>(bandCount));
+    for (const Backup& backup : Backups(found.plan))
+        spares[static_cast<size_t>(backup.band)] << QString::number(backup.kHz / 1000.0, 'f', 3);
+    for (int band = 0; band < bandCount; ++band) {
+        const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), band) - bands.begin());
+        const auto& idle = found.plan.devices[first].Idle;
+        if (idle.empty())
+            continue;
+        lines << LanguageText("备用 %1-%2 MHz: %3", "Backups %1-%2 MHz: %3")
+                     .arg(idle.front().Freq, 0, 'f', 3)
+                     .arg(idle.back().Freq, 0, 'f', 3)
+                     .arg(spares[static_cast<size_t>(band)].isEmpty() ? LanguageText("无", "none")
+                                                                      : spares[static_cast<size_t>(band)].join(QStringLiteral(", ")));
+    }
+    for (size_t d = 0; d < found.plan.devices.size(); ++d) {
+        const QString why = WhyNotPlaced(found.plan, d);
+        if (!why.isEmpty())
+            lines << QStringLiteral("%1:%2: %3").arg(found.plan.devices[d].RXID).arg(found.plan.devices[d].DevIdx).arg(why);
+    }
+    lbPlan->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TFrmSetMuiltFreq::ShowProposal(const Plan& plan, const std::vector<QTreeWidgetItem*>& rows)
