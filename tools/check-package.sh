@@ -17,7 +17,7 @@ rm -f "$build"/tessaro_*.deb
 deb=$(ls "$build"/tessaro_"$version"_*.deb)
 
 listing=$(dpkg -c "$deb")
-expected=(usr/bin/tessaro usr/bin/tessaro-rxsim usr/share/applications/tessaro.desktop)
+expected=(usr/bin/tessaro usr/bin/tessaro-rxsim usr/bin/tessaro-coord usr/share/applications/tessaro.desktop)
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/tessaro.png")
 done

@@ -392,11 +392,11 @@ bool SaveBudgetMs(const QString& configPath, int budgetMs)
     return file.Save();
 }
 
-int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
+std::vector<int> MarginsKHz(const Rule& rule, const std::vector<int>& carriersKHz)
 {
     std::vector<long long> f(carriersKHz.begin(), carriersKHz.end());
     const size_t n = f.size();
-    long long worst = MaxSettingKHz;
+    std::vector<long long> margins(n, MaxSettingKHz);
     const long long spacing = rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
     const long long guard = HitTolerance(rule.GuardKHz);
     const bool two = AtLeast(rule, Level::TwoTransmitter);
@@ -405,14 +405,13 @@ int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
     const auto miss = [&](long long product, size_t a, size_t b, size_t c) {
         for (size_t t = 0; t < n; ++t)
             if (t != a && t != b && t != c)
-                worst = std::min(worst, std::llabs(product - f[t]) - guard);
+                margins[t] = std::min(margins[t], std::llabs(product - f[t]) - guard);
     };
     for (size_t i = 0; i < n; ++i) {
         for (size_t j = 0; j < n; ++j) {
             if (i == j)
                 continue;
-            if (i < j)
-                worst = std::min(worst, std::llabs(f[i] - f[j]) - spacing);
+            margins[i] = std::min(margins[i], std::llabs(f[i] - f[j]) - spacing);
             if (two)
                 miss(2 * f[i] - f[j], i, j, j);
             for (size_t k = 0; three && i < j && k < n; ++k)
@@ -420,7 +419,16 @@ int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
                     miss(f[i] + f[j] - f[k], i, j, k);
         }
     }
-    return static_cast<int>(std::clamp(worst, -static_cast<long long>(MaxSettingKHz), static_cast<long long>(MaxSettingKHz)));
+    std::vector<int> out;
+    for (long long m : margins)
+        out.push_back(static_cast<int>(std::clamp(m, -static_cast<long long>(MaxSettingKHz), static_cast<long long>(MaxSettingKHz))));
+    return out;
+}
+
+int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
+{
+    const std::vector<int> margins = MarginsKHz(rule, carriersKHz);
+    return margins.empty() ? MaxSettingKHz : *std::min_element(margins.begin(), margins.end());
 }
 
 SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits)

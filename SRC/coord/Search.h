@@ -42,5 +42,8 @@ SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, co
 // which a neighbour exceeds the spacing or a product misses a carrier beyond its guard. A plan
 // with fewer than two carriers has nothing to be close to: MaxSettingKHz.
 int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz);
+// The same for each carrier: how far its nearest neighbour and the products landing nearest to it
+// stay clear of the spacing and the guard.
+std::vector<int> MarginsKHz(const Rule& rule, const std::vector<int>& carriersKHz);
 
 } // namespace coordination
