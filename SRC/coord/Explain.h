@@ -4,6 +4,7 @@
 #include "data/Coordination.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace coordination
@@ -28,5 +29,17 @@ std::vector<Backup> Backups(const Plan& plan, int perBand = DefaultBackupsPerBan
 // channels blocked: 31 by products, 20 too close to 4:2, 6 too close to 3:1"; empty for a placed
 // device.
 QString WhyNotPlaced(const Plan& plan, size_t device);
+
+struct NamedCarrier {
+    QString name;
+    int kHz = 0;
+};
+constexpr int MaxAnalyzedCarriers = 128; // the analysis looks at every quadruple
+constexpr int MaxListedConflicts = 200;
+
+// The carriers on air judged by the rule: every conflict with its kind and the carriers in it
+// ("3rd order 2×1:1 − 2:3 lands 0 kHz from 4:2", at most MaxListedConflicts), then each carrier's
+// margin ("4:2 641.000 MHz: margin -100 kHz").
+QStringList Analyze(const Rule& rule, const std::vector<NamedCarrier>& carriers);
 
 } // namespace coordination

@@ -353,6 +353,24 @@ private slots:
         QVERIFY(WhyNotPlaced(plan, 0).isEmpty());
     }
 
+    // The frequencies on air in words: each conflict with its kind and carriers, each margin.
+    void analyzeNamesConflicts()
+    {
+        const std::vector<NamedCarrier> onAir { { "1:1", 640000 }, { "2:3", 640500 }, { "4:2", 641050 }, { "5:1", 641300 } };
+        const QStringList lines = Analyze({ Level::ThreeTransmitter, 400, 100 }, onAir);
+        QCOMPARE(lines,
+            (QStringList { "3rd order 2×2:3 − 1:1 lands 50 kHz from 4:2", "3rd order 2×2:3 − 4:2 lands 50 kHz from 1:1",
+                "4:2 and 5:1 only 250 kHz apart (spacing 400 kHz)", "1:1 640.000 MHz: margin -50 kHz",
+                "2:3 640.500 MHz: margin 100 kHz", "4:2 641.050 MHz: margin -150 kHz", "5:1 641.300 MHz: margin -150 kHz" }));
+        // 640.000 + 641.250 - 640.500 = 640.750: exactly on the fourth, and the other way round.
+        const QStringList exact = Analyze(
+            { Level::ThreeTransmitter, 0, 0 }, { { "a", 640000 }, { "b", 641250 }, { "c", 640500 }, { "d", 640750 } });
+        QCOMPARE(exact.mid(0, 2),
+            (QStringList { "3rd order a + b − d lands 0 kHz from c", "3rd order a + b − c lands 0 kHz from d" }));
+        QCOMPARE(Analyze({ Level::Spacing, 400, 100 }, { { "1:1", 640000 }, { "2:3", 640500 } }),
+            (QStringList { "No conflict", "1:1 640.000 MHz: margin 100 kHz", "2:3 640.500 MHz: margin 100 kHz" }));
+    }
+
     void ruleInConfigIni()
     {
         QTemporaryDir dir;

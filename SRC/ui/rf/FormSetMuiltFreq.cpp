@@ -130,10 +130,12 @@ void TFrmSetMuiltFreq::CreateControls()
     lbPlan = NewLabel(this, "lbPlan", QString());
     lbPlan->setWordWrap(true);
     btAssignAll = NewButton(this, "btAssignAll", LanguageText("全部分配", "Assign all"));
+    btAnalyze = NewButton(this, "btAnalyze", LanguageText("分析", "Analyze"));
 
     connect(lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { lbDevListClick(row); });
     connect(btSet, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btSetClick);
     connect(btAssignAll, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAssignAllClick);
+    connect(btAnalyze, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAnalyzeClick);
     connect(cbIntermod, &QComboBox::activated, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edSpacing, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edGuard, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
@@ -157,7 +159,7 @@ void TFrmSetMuiltFreq::CreateControls()
     auto* fields = new QHBoxLayout;
     fields->addWidget(lbDevList);
     fields->addLayout(right, 1);
-    ArrangeFieldsAndButtons(*this, fields, { btAssignAll, btSet, btCancel });
+    ArrangeFieldsAndButtons(*this, fields, { btAnalyze, btAssignAll, btSet, btCancel });
     // Wider than the plain window by the proposal columns and the coordination settings.
     setFixedSize(1110, 614);
 }
@@ -213,6 +215,23 @@ std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) co
 {
     const BandOfChannels band { device.StartFreq, device.StartChannel, device.MaxChannel };
     return IdleChannels(band, m_scans, Threshold());
+}
+
+// The frequencies on air now (what this window assigned, else the devices' current ones) judged
+// by the window's rule.
+void TFrmSetMuiltFreq::btAnalyzeClick()
+{
+    std::vector<NamedCarrier> carriers;
+    for (int i = 0; i < lbDevList->topLevelItemCount(); ++i) {
+        const TTMICListObj* device = DeviceOf(*lbDevList->topLevelItem(i));
+        if (!device)
+            continue;
+        const auto assigned = m_assigned.find({ device->RXID, device->DevIdx });
+        const double freq = assigned != m_assigned.end() ? assigned->second : device->Freq;
+        if (freq > 0.0)
+            carriers.push_back({ DeviceName(*device), FreqKHz(freq) });
+    }
+    ShowText(Analyze(Rule(), carriers).join(QLatin1Char('\n')));
 }
 
 std::vector<int> TFrmSetMuiltFreq::OtherCarriers(const TTMICListObj& device) const
@@ -519,6 +538,6 @@ void TFrmSetMuiltFreq::ReportAssignment()
 void TFrmSetMuiltFreq::EnableChoosing(bool on)
 {
     for (QWidget* control : std::initializer_list<QWidget*> {
-             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, edBudget, btSet, btAssignAll, lvFreq })
+             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, edBudget, btSet, btAssignAll, btAnalyze, lvFreq })
         control->setEnabled(on);
 }

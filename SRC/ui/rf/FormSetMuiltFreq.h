@@ -32,6 +32,7 @@ public:
     void lbDevListClick(QTreeWidgetItem* row);
     void btSetClick();
     void btAssignAllClick();
+    void btAnalyzeClick();
     void OnSetReply(int rxid, int devIdx, int command) override;
 
     const TTMICListObj* Target() const { return m_target; }
@@ -50,6 +51,7 @@ public:
     QLabel* lbHidden = nullptr;
     QLabel* lbPlan = nullptr;
     QPushButton* btAssignAll = nullptr;
+    QPushButton* btAnalyze = nullptr;
 
 protected:
     void cbMaxRFClick() override;
