@@ -35,7 +35,7 @@ struct SearchResult {
     long long steps = 0; // placements tried
 };
 
-// Most devices placed first; among plans that place as many, the larger worst-case margin.
+// The plan that places the most devices; its worst-case margin is reported with it.
 SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits = {});
 
 // How far the plan's closest call stays clear of the rule, in kHz: the smallest distance by

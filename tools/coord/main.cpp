@@ -22,8 +22,8 @@ const char* const Help = R"(Usage: tessaro-coord [OPTION]... FILE
 Plan a frequency for every device of the coordination file FILE (JSON, described in the
 README) so that no two carriers are closer than the spacing and no intermodulation product of
 the rule's level lands within the guard of a carrier. The search returns the plan that places
-the most devices (then the one with the larger worst-case margin) found within the time budget,
-and says whether it proved that no plan places more.
+the most devices found within the time budget, with its worst-case margin, and says whether it
+proved that no plan places more.
 
 Options:
   --plan PATH        write the plan as CSV to PATH (default: standard output)
