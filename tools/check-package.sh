@@ -24,8 +24,8 @@ lintian_out=$(lintian --fail-on error,warning "$deb" 2>&1) \
   || { echo "$lintian_out" >&2; fail "lintian finds errors or warnings in $deb"; }
 
 listing=$(dpkg -c "$deb")
-expected=(usr/bin/tessaro usr/lib/tessaro/tessaro-rxsim usr/share/applications/tessaro.desktop
-  usr/share/man/man1/tessaro.1.gz usr/share/man/man1/tessaro-rxsim.1.gz usr/share/doc/tessaro/copyright
+expected=(usr/bin/tessaro usr/bin/tessaro-coord usr/lib/tessaro/tessaro-rxsim usr/share/applications/tessaro.desktop
+  usr/share/man/man1/tessaro.1.gz usr/share/man/man1/tessaro-rxsim.1.gz usr/share/man/man1/tessaro-coord.1.gz usr/share/doc/tessaro/copyright
   usr/share/doc/tessaro/changelog.Debian.gz usr/share/doc/tessaro/README.md usr/share/lintian/overrides/tessaro)
 for size in 16 22 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/tessaro.png")

@@ -25,7 +25,7 @@ int SettingKHz(const QString& configPath, const char* key, int def)
 // Spacing tolerance in kHz: with coordination off two carriers only may not coincide.
 int CloseTolerance(const Rule& rule)
 {
-    return rule.level == Level::Off ? 1 : rule.SpacingKHz;
+    return rule.level == Level::Off ? 1 : HitTolerance(rule.SpacingKHz);
 }
 
 bool AtLeast(const Rule& rule, Level level)
@@ -90,27 +90,40 @@ Block CarrierSet::Why(int kHz) const
     return m_product[static_cast<size_t>(i)] != 0 ? Block::Product : Block::None;
 }
 
-void CarrierSet::Mark(long long point, long long tolerance, std::vector<uint32_t>& marks)
+void CarrierSet::Mark(long long point, long long tolerance, std::vector<uint32_t>& marks, int delta)
 {
-    if (tolerance <= 0)
-        return;
+    tolerance = std::max(tolerance, 1LL); // a guard of 0 still forbids an exact hit
     auto it = std::lower_bound(m_doubled.begin(), m_doubled.end(), point - tolerance + 1);
     for (; it != m_doubled.end() && *it < point + tolerance; ++it)
-        ++marks[static_cast<size_t>(it - m_doubled.begin())];
+        marks[static_cast<size_t>(it - m_doubled.begin())] += static_cast<uint32_t>(delta);
 }
 
 // Candidates are kept in half kHz, so that the midpoint of two carriers stays whole: a candidate
 // c with 2c - a near b is one whose double lies near a + b.
 void CarrierSet::Add(int kHz)
 {
+    Apply(kHz, 1);
+    m_carriers.push_back(kHz);
+}
+
+void CarrierSet::RemoveLast()
+{
+    const int kHz = m_carriers.back();
+    m_carriers.pop_back();
+    Apply(kHz, -1);
+}
+
+// Marks (delta 1) or unmarks (delta -1) what carrier kHz rules out beside m_carriers.
+void CarrierSet::Apply(int kHz, int delta)
+{
     const long long x = kHz;
     const long long guard2 = 2LL * m_rule.GuardKHz;
-    Mark(2 * x, 2LL * CloseTolerance(m_rule), m_close);
+    Mark(2 * x, 2LL * CloseTolerance(m_rule), m_close, delta);
     if (AtLeast(m_rule, Level::TwoTransmitter)) {
         for (const long long s : m_carriers) {
-            Mark(2 * (2 * x - s), guard2, m_product); // a candidate hit by 2x - s
-            Mark(2 * (2 * s - x), guard2, m_product); // a candidate as f2 of 2s - c landing on x, or hit
-            Mark(x + s, m_rule.GuardKHz, m_product); // a candidate whose 2c - s lands on x
+            Mark(2 * (2 * x - s), guard2, m_product, delta); // a candidate hit by 2x - s
+            Mark(2 * (2 * s - x), guard2, m_product, delta); // a candidate as f2 of 2s - c landing on x, or hit
+            Mark(x + s, m_rule.GuardKHz, m_product, delta); // a candidate whose 2c - s lands on x
         }
     }
     if (AtLeast(m_rule, Level::ThreeTransmitter)) {
@@ -121,13 +134,12 @@ void CarrierSet::Add(int kHz)
                     continue;
                 const long long y = m_carriers[i];
                 const long long z = m_carriers[j];
-                Mark(2 * (x + y - z), guard2, m_product);
+                Mark(2 * (x + y - z), guard2, m_product, delta);
                 if (i < j)
-                    Mark(2 * (y + z - x), guard2, m_product);
+                    Mark(2 * (y + z - x), guard2, m_product, delta);
             }
         }
     }
-    m_carriers.push_back(kHz);
 }
 
 int Plan::PlacedCount() const
@@ -262,7 +274,7 @@ std::vector<Violation> check(const Plan& plan)
     }
     const Rule& rule = plan.rule;
     const long long spacing = CloseTolerance(rule);
-    const long long guard = rule.GuardKHz;
+    const long long guard = HitTolerance(rule.GuardKHz);
     const size_t n = f.size();
     const bool two = AtLeast(rule, Level::TwoTransmitter);
     const bool three = AtLeast(rule, Level::ThreeTransmitter);

@@ -35,6 +35,13 @@ constexpr int MaxSettingKHz = 10000;
 
 int FreqKHz(double mhz);
 
+// A product or neighbour hits a carrier when it lies closer than this many kHz: the guard itself,
+// but at least 1, so that a guard (or spacing) of 0 still forbids an exact hit.
+constexpr int HitTolerance(int guardKHz)
+{
+    return guardKHz > 0 ? guardKHz : 1;
+}
+
 // Why a candidate frequency cannot be used next to the carriers added so far.
 enum class Block { None, TooClose, Product };
 
@@ -46,16 +53,20 @@ public:
     CarrierSet(const Rule& rule, std::vector<int> candidatesKHz);
 
     void Add(int kHz);
+    void RemoveLast(); // takes back the latest Add
     Block Why(int kHz) const; // a frequency that is not a candidate is never blocked
     bool IsFree(int kHz) const { return Why(kHz) == Block::None; }
     // The same by the candidate's position, for callers that ask about the same ones often.
     int IndexOf(int kHz) const; // -1 when not a candidate
+    int CandidateAt(int index) const { return m_candidates[size_t(index)]; }
+    int CandidateCount() const { return static_cast<int>(m_candidates.size()); }
     bool IsFreeAt(int index) const { return m_close[size_t(index)] == 0 && m_product[size_t(index)] == 0; }
     const std::vector<int>& Carriers() const { return m_carriers; }
 
 private:
-    // Marks the candidates c with |2c - point| < tolerance (both in half kHz).
-    void Mark(long long point, long long tolerance, std::vector<uint32_t>& marks);
+    void Apply(int kHz, int delta);
+    // Adds delta to the marks of the candidates c with |2c - point| < tolerance (both in half kHz).
+    void Mark(long long point, long long tolerance, std::vector<uint32_t>& marks, int delta);
 
     Rule m_rule;
     std::vector<int> m_candidates; // sorted, distinct

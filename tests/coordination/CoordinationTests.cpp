@@ -1,10 +1,15 @@
 // The idle channel rule and the coordination of several systems, in the core: no windows.
+#include "coord/Explain.h"
+#include "coord/OnAir.h"
+#include "coord/Search.h"
 #include "data/Coordination.h"
 #include "data/IdleChannels.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <array>
+#include <random>
 
 using namespace coordination;
 
@@ -55,6 +60,43 @@ bool Only(Violation::Kind kind, const std::vector<Violation>& found)
 {
     return !found.empty()
         && std::all_of(found.begin(), found.end(), [&](const Violation& v) { return v.kind == kind; });
+}
+
+// The most carriers a band of `channels` channels of 250 kHz holds at the strictest rule with
+// 400 kHz spacing and a 100 kHz guard, counted by brute force: no two neighbours, and every
+// difference between two carriers different from all others (a product lands exactly on a
+// carrier exactly when two differences agree).
+int MostCarriersByBruteForce(int channels)
+{
+    int best = 0;
+    std::vector<int> marks;
+    std::vector<char> used(size_t(channels), 0);
+    const auto extend = [&](const auto& self, int from) -> void {
+        best = std::max(best, static_cast<int>(marks.size()));
+        for (int c = from; c < channels; ++c) {
+            bool clash = false;
+            std::vector<int> added;
+            for (int m : marks) {
+                const int d = c - m;
+                if (d < 2 || used[size_t(d)] || std::find(added.begin(), added.end(), d) != added.end()) {
+                    clash = true;
+                    break;
+                }
+                added.push_back(d);
+            }
+            if (clash)
+                continue;
+            for (int d : added)
+                used[size_t(d)] = 1;
+            marks.push_back(c);
+            self(self, c + 2);
+            marks.pop_back();
+            for (int d : added)
+                used[size_t(d)] = 0;
+        }
+    };
+    extend(extend, 0);
+    return best;
 }
 
 } // namespace
@@ -139,6 +181,58 @@ private slots:
         QVERIFY(check(Fixed(Level::TwoTransmitter, { 640.0, 641.25, 642.0, 640.75 })).empty());
     }
 
+    // A product exactly at the guard is clear, one kHz inside it is not; a guard of 0 still
+    // forbids a product that lands exactly on a carrier (it once switched checking off).
+    void guardEdgesAndZeroGuard()
+    {
+        const std::vector<int> candidates { 641000, 641099, 641100, 639400, 639401 };
+        for (int guard : { 100, 0 }) {
+            const Rule rule { Level::TwoTransmitter, 400, guard };
+            CarrierSet set(rule, candidates);
+            set.Add(640000);
+            set.Add(640500); // 2f1 - f2 on 641.000 and 639.500
+            const std::vector<Block> fast = BlocksOnAir(rule, candidates, { 640500, 640000 });
+            const std::vector<Block> expected = guard == 0
+                ? std::vector<Block> { Block::Product, Block::None, Block::None, Block::None, Block::None }
+                : std::vector<Block> { Block::Product, Block::Product, Block::None, Block::None, Block::Product };
+            for (size_t i = 0; i < candidates.size(); ++i) {
+                QCOMPARE(set.Why(candidates[i]), expected[i]);
+                QCOMPARE(fast[i], expected[i]);
+            }
+        }
+        Plan exact = Fixed(Level::ThreeTransmitter, { 640.0, 641.25, 642.0, 640.75 });
+        exact.rule.GuardKHz = 0;
+        QVERIFY(Only(Violation::ThreeTransmitterProduct, check(exact)));
+        const Plan zeroSpacing { { Level::Spacing, 0, 0 }, { { 0, 1, { { 1, 640.0 } } }, { 0, 1, { { 1, 640.0 } } } }, { 1, 1 } };
+        QCOMPARE(Kinds(check(zeroSpacing)), (std::vector<Violation::Kind> { Violation::TooClose }));
+        const Plan assigned = AssignAll({ Level::ThreeTransmitter, 0, 0 }, { Device(1, 640.0, 0, 6), Device(2, 640.0, 0, 6),
+                                                                           Device(3, 640.0, 0, 6), Device(4, 640.0, 0, 6) });
+        QVERIFY(check(assigned).empty());
+    }
+
+    // The all-at-once look-up gives the same answer as carriers added one by one, at every level,
+    // with carriers that share a frequency and guards wider than the spacing.
+    void onAirMatchesTheCarrierSet()
+    {
+        std::mt19937 rng(5);
+        std::uniform_int_distribution<int> grid(0, 60);
+        for (int round = 0; round < 60; ++round) {
+            const Rule rule { static_cast<Level>(round % LevelCount), (round % 3) * 150, (round % 4) * 130 };
+            std::vector<int> candidates;
+            for (int c = 0; c <= 60; ++c)
+                candidates.push_back(600000 + 125 * c);
+            std::vector<int> carriers;
+            for (int i = 0; i < 2 + round % 7; ++i)
+                carriers.push_back(600000 + 125 * grid(rng));
+            CarrierSet set(rule, candidates);
+            for (int f : carriers)
+                set.Add(f);
+            const std::vector<Block> fast = BlocksOnAir(rule, candidates, carriers);
+            for (size_t i = 0; i < candidates.size(); ++i)
+                QVERIFY2(fast[i] == set.Why(candidates[i]), qPrintable(QStringLiteral("round %1 at %2").arg(round).arg(candidates[i])));
+        }
+    }
+
     // Assign all over the simulator's bands and over one crowded band: every plan passes the
     // independent check, and a device that cannot be placed is left unplaced, not dropped.
     void assignAllPassesTheCheck()
@@ -170,6 +264,111 @@ private slots:
         const Plan plan = AssignAll({ Level::ThreeTransmitter, 400, 100 }, devices);
         QVERIFY2(plan.PlacedCount() >= 17 && plan.PlacedCount() < 30, qPrintable(QString::number(plan.PlacedCount())));
         QVERIFY(check(plan).empty());
+    }
+
+    // On small spans the search places as many as fit by brute force and says so; given fewer
+    // devices than fit it places them all; every plan passes the independent check.
+    void searchReachesTheOptimum()
+    {
+        const Rule strictest { Level::ThreeTransmitter, 400, 100 };
+        for (int channels : { 12, 20, 27, 34 }) {
+            const int most = MostCarriersByBruteForce(channels);
+            for (int count : { most - 2, most + 3 }) {
+                std::vector<DeviceOptions> devices;
+                for (int i = 0; i < count; ++i)
+                    devices.push_back(Device(i, 600.0, 0, channels));
+                const SearchResult found = SearchBest(strictest, devices);
+                const QString what = QStringLiteral("%1 devices, %2 channels").arg(count).arg(channels);
+                QVERIFY2(found.plan.PlacedCount() == std::min(count, most), qPrintable(what));
+                QVERIFY2(found.proved, qPrintable(what));
+                QVERIFY2(check(found.plan).empty(), qPrintable(what));
+                QVERIFY(found.plan.PlacedCount() >= AssignAll(strictest, devices).PlacedCount());
+                QVERIFY(found.worstMarginKHz >= 0);
+            }
+        }
+        // Devices of two bands that overlap by a few channels.
+        std::vector<DeviceOptions> mixed;
+        for (int i = 0; i < 6; ++i)
+            mixed.push_back(i % 2 ? Device(i, 600.0, 0, 16) : Device(i, 603.0, 12, 16));
+        const SearchResult both = SearchBest(strictest, mixed);
+        QVERIFY(both.proved && check(both.plan).empty());
+        QCOMPARE(both.plan.PlacedCount(), std::min(6, MostCarriersByBruteForce(28)));
+    }
+
+    // The budget ends the search with the best plan so far, not proved; Cancel ends it at once.
+    void searchHonoursBudgetAndCancel()
+    {
+        std::vector<DeviceOptions> devices;
+        for (int i = 0; i < 40; ++i)
+            devices.push_back(Device(i, 600.0, 0, 400));
+        const Rule strictest { Level::ThreeTransmitter, 400, 100 };
+        int reports = 0;
+        SearchLimits limits { 150, nullptr, [&](int, double used) { reports += used >= 0.0 && used <= 1.0; } };
+        QElapsedTimer timer;
+        timer.start();
+        const SearchResult timed = SearchBest(strictest, devices, limits);
+        QVERIFY2(timer.elapsed() < 1500, qPrintable(QString::number(timer.elapsed())));
+        QVERIFY(!timed.proved && !timed.cancelled && reports > 0);
+        QVERIFY(timed.plan.PlacedCount() >= AssignAll(strictest, devices).PlacedCount());
+        QVERIFY(check(timed.plan).empty());
+
+        const std::atomic_bool cancel { true };
+        limits = { 60000, &cancel, {} };
+        timer.restart();
+        const SearchResult stopped = SearchBest(strictest, devices, limits);
+        QVERIFY(timer.elapsed() < 1500 && stopped.cancelled && !stopped.proved);
+        QVERIFY(check(stopped.plan).empty());
+    }
+
+    // Spares stand beside the whole plan and beside each other, two per band.
+    void backupsCompatibleWithThePlan()
+    {
+        std::vector<DeviceOptions> devices;
+        for (int i = 0; i < 6; ++i)
+            devices.push_back(i % 2 ? Device(i, 640.0, 0, 40) : Device(i, 660.0, 80, 40));
+        Plan plan = SearchBest({ Level::ThreeTransmitter, 400, 100 }, devices).plan;
+        QCOMPARE(plan.PlacedCount(), 6);
+        const std::vector<Backup> spares = Backups(plan, 2);
+        QCOMPARE(spares.size(), size_t(4));
+        QVERIFY(spares[0].band == 0 && spares[1].band == 0 && spares[2].band == 1 && spares[3].band == 1);
+        QVERIFY(spares[0].kHz >= 660000 && spares[2].kHz < 660000); // band 0 is the first device's
+        for (const Backup& spare : spares) {
+            plan.devices.push_back({ 99, 1, { { 1000, spare.kHz / 1000.0 } } });
+            plan.chosen.push_back(1000);
+        }
+        QVERIFY(check(plan).empty());
+    }
+
+    // 4:2 on 640.000 and 3:1 on 641.000 put 2f1 - f2 on 639.000 and 642.000; 640.250 lies
+    // too close to 4:2, 640.750 to 3:1.
+    void reasonForAnUnplacedDevice()
+    {
+        const Plan plan { { Level::TwoTransmitter, 400, 100 },
+            { { 4, 2, { { 1, 640.0 } } }, { 3, 1, { { 5, 641.0 } } },
+                { 9, 1, { { 0, 639.0 }, { 2, 640.25 }, { 8, 642.0 }, { 4, 640.75 } } }, { 7, 1, {} } },
+            { 1, 5, -1, -1 } };
+        QCOMPARE(WhyNotPlaced(plan, 2),
+            QStringLiteral("all 4 idle channels blocked: 2 by products, 1 too close to 4:2, 1 too close to 3:1"));
+        QCOMPARE(WhyNotPlaced(plan, 3), QStringLiteral("no idle channel"));
+        QVERIFY(WhyNotPlaced(plan, 0).isEmpty());
+    }
+
+    // The frequencies on air in words: each conflict with its kind and carriers, each margin.
+    void analyzeNamesConflicts()
+    {
+        const std::vector<NamedCarrier> onAir { { "1:1", 640000 }, { "2:3", 640500 }, { "4:2", 641050 }, { "5:1", 641300 } };
+        const QStringList lines = Analyze({ Level::ThreeTransmitter, 400, 100 }, onAir);
+        QCOMPARE(lines,
+            (QStringList { "3rd order 2×2:3 − 1:1 lands 50 kHz from 4:2", "3rd order 2×2:3 − 4:2 lands 50 kHz from 1:1",
+                "4:2 and 5:1 only 250 kHz apart (spacing 400 kHz)", "1:1 640.000 MHz: margin -50 kHz",
+                "2:3 640.500 MHz: margin 100 kHz", "4:2 641.050 MHz: margin -150 kHz", "5:1 641.300 MHz: margin -150 kHz" }));
+        // 640.000 + 641.250 - 640.500 = 640.750: exactly on the fourth, and the other way round.
+        const QStringList exact = Analyze(
+            { Level::ThreeTransmitter, 0, 0 }, { { "a", 640000 }, { "b", 641250 }, { "c", 640500 }, { "d", 640750 } });
+        QCOMPARE(exact.mid(0, 2),
+            (QStringList { "3rd order a + b − d lands 0 kHz from c", "3rd order a + b − c lands 0 kHz from d" }));
+        QCOMPARE(Analyze({ Level::Spacing, 400, 100 }, { { "1:1", 640000 }, { "2:3", 640500 } }),
+            (QStringList { "No conflict", "1:1 640.000 MHz: margin 100 kHz", "2:3 640.500 MHz: margin 100 kHz" }));
     }
 
     void ruleInConfigIni()

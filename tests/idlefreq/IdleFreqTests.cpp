@@ -272,6 +272,9 @@ private slots:
         QCOMPARE(bench.boxes.calls[0].message,
             QStringLiteral("No compatible channel for: 8:1\nSet 1 devices to the proposed frequencies?"));
         QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColProposedFreq), (QStringList { "649.000Mhz", "none" }));
+        QVERIFY2(multi.lbPlan->text().contains("Plan: 1 of 2 devices placed, proved best\n")
+                && multi.lbPlan->text().contains("\n8:1: no idle channel"),
+            qPrintable(multi.lbPlan->text()));
         QCOMPARE(Bench::Received(bench.lead), QStringList { "11:40" });
         bench.Ack(7, 2);
         QTRY_COMPARE(bench.LastShown(), QStringLiteral("Set success: 7:2 649.000Mhz\nNo compatible channel for: 8:1"));

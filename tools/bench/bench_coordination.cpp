@@ -1,8 +1,11 @@
 // Idle frequencies and coordination: how long the compatibility setup's idle list takes to
-// rebuild from ten full scans (the threshold choice, through the window's list), and how long
-// Assign all takes and how many devices it places at each level, for 10, 32 and 64 devices on
-// bands of 100 and 256 channels (15 % of them busy in the scans), and on 400 channels (100 MHz).
-// Every plan is recomputed by the independent check.
+// rebuild from ten full scans (the threshold choice, through the window's list), how long a row
+// click takes at the strictest level beside up to 1,024 carriers, how long Assign all takes and
+// how many devices it places at each level, for 10, 32 and 64 devices on bands of 100 and 256
+// channels (15 % of them busy in the scans), and on 400 channels (100 MHz). Then the greedy
+// plan against the best-plan search on instances with a known ceiling. Every plan is recomputed
+// by the independent check, and the search's plans also by a brute-force check written here.
+#include "coord/Search.h"
 #include "data/Coordination.h"
 #include "data/Device.h"
 #include "data/IdleChannels.h"
@@ -17,6 +20,8 @@
 #include <QTemporaryDir>
 #include <QTreeWidget>
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <cstdio>
 #include <random>
 #include <vector>
@@ -64,7 +69,8 @@ struct AssignmentWindow {
             DeviceBandInfo band;
             band.StartFreq = 470.0;
             band.MaxChannel = 256;
-            AddRepliedDevice(devices, QStringLiteral("127.0.0.2"), i + 1, 1, band);
+            // Every device on air, spread over 256 MHz: the others' carriers for each row.
+            AddRepliedDevice(devices, QStringLiteral("127.0.0.2"), i + 1, 1, band)->Freq = 470.0 + 0.25 * (i % 1024);
             auto* row
                 = new QTreeWidgetItem(&source, { QString::number(i + 1), QStringLiteral("1"), "Rx", "127.0.0.2" });
             row->setCheckState(0, Qt::Checked);
@@ -96,6 +102,20 @@ double IdleListRebuildMs()
         stage.window->cbMaxRF->setCurrentIndex(run % ThresholdItems);
         emit stage.window->cbMaxRF->activated(run % ThresholdItems);
     }
+    return timer.nsecsElapsed() / 1e6 / Runs;
+}
+
+// A row click at the strictest level: the device's idle list kept clear of every other device's
+// carrier and of their products.
+double RowClickMs(int count)
+{
+    AssignmentWindow stage(count);
+    stage.window->cbIntermod->setCurrentIndex(static_cast<int>(Level::ThreeTransmitter));
+    constexpr int Runs = 5;
+    QElapsedTimer timer;
+    timer.start();
+    for (int run = 0; run < Runs; ++run)
+        stage.window->lbDevListClick(stage.window->lbDevList->topLevelItem(run % count));
     return timer.nsecsElapsed() / 1e6 / Runs;
 }
 
@@ -147,6 +167,77 @@ Figures AssignAllFigures(Level level, int deviceCount, int channels, double busy
     return { times[times.size() / 2], plan.PlacedCount(), check(plan).empty() };
 }
 
+// Recomputes a plan's carriers from scratch, in the simplest way, apart from the engine's check:
+// true when no two are closer than the spacing and no product of the rule's level lands within
+// the guard (at least exactly) of a carrier that takes no part in it.
+bool CleanByBruteForce(const Rule& rule, const std::vector<long long>& f)
+{
+    const long long spacing = rule.level == Level::Off ? 1 : std::max(rule.SpacingKHz, 1);
+    const long long guard = std::max(rule.GuardKHz, 1);
+    const size_t n = f.size();
+    for (size_t a = 0; a < n; ++a)
+        for (size_t b = 0; b < n; ++b) {
+            if (a == b)
+                continue;
+            if (std::llabs(f[a] - f[b]) < spacing)
+                return false;
+            for (size_t c = 0; c < n; ++c) {
+                if (c == a || c == b)
+                    continue;
+                if (rule.level >= Level::TwoTransmitter && std::llabs(2 * f[a] - f[b] - f[c]) < guard)
+                    return false;
+                for (size_t d = 0; rule.level >= Level::ThreeTransmitter && d < n; ++d)
+                    if (d != a && d != b && d != c && std::llabs(f[a] + f[b] - f[c] - f[d]) < guard)
+                        return false;
+            }
+        }
+    return true;
+}
+
+struct BandShare {
+    double startMHz;
+    int channels;
+    int devices;
+};
+
+struct Instance {
+    const char* name;
+    std::vector<BandShare> bands;
+    double busy;
+    int ceiling; // the most that fit where known, else 0
+};
+
+void CompareWithGreedy(const Instance& instance)
+{
+    std::mt19937 rng(23);
+    const Rule rule { Level::ThreeTransmitter, 400, 100 };
+    std::vector<DeviceOptions> devices;
+    for (const BandShare& band : instance.bands) {
+        const std::vector<bool> busy = BusyChannels(band.channels, instance.busy, rng);
+        const Scan scan = Sweep(busy, band.channels, rng);
+        const std::array views { ScanView { scan.channels, scan.levels } };
+        const std::vector<IdleChannel> idle = IdleChannels({ band.startMHz, 0, band.channels }, views, 10);
+        for (int i = 0; i < band.devices; ++i)
+            devices.push_back({ static_cast<int>(devices.size()) + 1, 1, idle });
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const Plan greedy = AssignAll(rule, devices);
+    const double greedyMs = timer.nsecsElapsed() / 1e6;
+    const SearchResult found = SearchBest(rule, devices);
+    std::vector<long long> carriers;
+    for (size_t d = 0; d < found.plan.devices.size(); ++d)
+        if (found.plan.ChannelOf(d) >= 0)
+            carriers.push_back(FreqKHz(found.plan.FreqOf(d)));
+    const bool clean = CleanByBruteForce(rule, carriers) && check(found.plan).empty() && check(greedy).empty();
+    char ceiling[16] = "-";
+    if (instance.ceiling > 0)
+        std::snprintf(ceiling, sizeof ceiling, "%d", instance.ceiling);
+    std::printf("  %-34s %7zu %7d %7.1f %7d %8s %9.1f %7s %6d %6s\n", instance.name, devices.size(),
+        greedy.PlacedCount(), greedyMs, found.plan.PlacedCount(), ceiling, found.msToBest, found.proved ? "yes" : "no",
+        found.worstMarginKHz, clean ? "ok" : "FAILED");
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -173,5 +264,25 @@ int main(int argc, char** argv)
             }
         }
     }
+    for (int count : { 10, 256, 1024 })
+        std::printf("Row click at f1+f2-f3 beside %d devices' carriers, 256-channel band: %.2f ms\n", count, RowClickMs(count));
+
+    std::printf("Greedy against the best-plan search, f1+f2-f3, 400 kHz spacing, 100 kHz guard, budget %d ms:\n",
+        DefaultBudgetMs);
+    std::printf("  %-34s %7s %7s %7s %7s %8s %9s %7s %6s %6s\n", "instance", "devices", "greedy", "ms", "search",
+        "ceiling", "ms best", "proved", "margin", "check");
+    const Instance instances[] = {
+        { "clean 100 channels", { { 600.0, 100, 16 } }, 0.0, 12 },
+        { "clean 200 channels", { { 600.0, 200, 20 } }, 0.0, 16 },
+        { "clean 400 channels", { { 600.0, 400, 28 } }, 0.0, 22 },
+        { "400 channels, 15 % busy", { { 600.0, 400, 28 } }, 0.15, 0 },
+        { "256 channels, 15 % busy", { { 600.0, 256, 24 } }, 0.15, 0 },
+        { "two bands overlapping by half", { { 600.0, 200, 16 }, { 625.0, 200, 16 } }, 0.0, 0 },
+        { "three bands overlapping by half", { { 600.0, 200, 16 }, { 625.0, 200, 16 }, { 650.0, 200, 16 } }, 0.0, 0 },
+        { "32 devices, 256 channels, 15 % busy", { { 600.0, 256, 32 } }, 0.15, 0 },
+        { "64 devices, 400 channels, 15 % busy", { { 600.0, 400, 64 } }, 0.15, 0 },
+    };
+    for (const Instance& instance : instances)
+        CompareWithGreedy(instance);
     return 0;
 }

@@ -1,5 +1,8 @@
 #include "ui/rf/FormSetMuiltFreq.h"
 
+#include "coord/Explain.h"
+#include "coord/OnAir.h"
+#include "coord/Search.h"
 #include "data/Device.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -9,10 +12,12 @@
 #include "ui/FormMessage.h"
 
 #include <QComboBox>
+#include <QEventLoop>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QThread>
@@ -116,16 +121,26 @@ void TFrmSetMuiltFreq::CreateControls()
     cbIntermod->setCurrentIndex(static_cast<int>(rule.level));
     edSpacing->setValue(rule.SpacingKHz);
     edGuard->setValue(rule.GuardKHz);
+    lbBudget = NewLabel(this, "lbBudget", LanguageText("搜索时间 (秒):", "Search time (s):"));
+    edBudget = Named(new QSpinBox(this), "edBudget");
+    edBudget->setRange(1, MaxBudgetMs / 1000);
+    edBudget->setValue(LoadBudgetMs(PublicStruct::Instance().ConfigPath()) / 1000);
     lbHidden = NewLabel(this, "lbHidden", QString());
     lbHidden->setWordWrap(true);
+    lbPlan = NewLabel(this, "lbPlan", QString());
+    lbPlan->setWordWrap(true);
     btAssignAll = NewButton(this, "btAssignAll", LanguageText("全部分配", "Assign all"));
+    btAnalyze = NewButton(this, "btAnalyze", LanguageText("分析", "Analyze"));
 
     connect(lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { lbDevListClick(row); });
     connect(btSet, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btSetClick);
     connect(btAssignAll, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAssignAllClick);
+    connect(btAnalyze, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAnalyzeClick);
     connect(cbIntermod, &QComboBox::activated, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edSpacing, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edGuard, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
+    connect(edBudget, &QSpinBox::editingFinished, this,
+        [this] { SaveBudgetMs(PublicStruct::Instance().ConfigPath(), edBudget->value() * 1000); });
 
     QGridLayout* head = NewHeadGrid();
     head->addWidget(lbIntermod, 2, 0, 1, 2);
@@ -134,14 +149,17 @@ void TFrmSetMuiltFreq::CreateControls()
     head->addWidget(edSpacing, 3, 2, 1, 2);
     head->addWidget(lbGuard, 4, 0, 1, 2);
     head->addWidget(edGuard, 4, 2, 1, 2);
+    head->addWidget(lbBudget, 5, 0, 1, 2);
+    head->addWidget(edBudget, 5, 2, 1, 2);
     auto* right = new QVBoxLayout;
     right->addLayout(head);
     right->addWidget(lvFreq, 1);
     right->addWidget(lbHidden);
+    right->addWidget(lbPlan);
     auto* fields = new QHBoxLayout;
     fields->addWidget(lbDevList);
     fields->addLayout(right, 1);
-    ArrangeFieldsAndButtons(*this, fields, { btAssignAll, btSet, btCancel });
+    ArrangeFieldsAndButtons(*this, fields, { btAnalyze, btAssignAll, btSet, btCancel });
     // Wider than the plain window by the proposal columns and the coordination settings.
     setFixedSize(1110, 614);
 }
@@ -199,6 +217,23 @@ std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) co
     return IdleChannels(band, m_scans, Threshold());
 }
 
+// The frequencies on air now (what this window assigned, else the devices' current ones) judged
+// by the window's rule.
+void TFrmSetMuiltFreq::btAnalyzeClick()
+{
+    std::vector<NamedCarrier> carriers;
+    for (int i = 0; i < lbDevList->topLevelItemCount(); ++i) {
+        const TTMICListObj* device = DeviceOf(*lbDevList->topLevelItem(i));
+        if (!device)
+            continue;
+        const auto assigned = m_assigned.find({ device->RXID, device->DevIdx });
+        const double freq = assigned != m_assigned.end() ? assigned->second : device->Freq;
+        if (freq > 0.0)
+            carriers.push_back({ DeviceName(*device), FreqKHz(freq) });
+    }
+    ShowText(Analyze(Rule(), carriers).join(QLatin1Char('\n')));
+}
+
 std::vector<int> TFrmSetMuiltFreq::OtherCarriers(const TTMICListObj& device) const
 {
     std::vector<int> carriers;
@@ -231,19 +266,18 @@ void TFrmSetMuiltFreq::BuildFor(const TTMICListObj& device)
     std::vector<int> candidates;
     for (const IdleChannel& c : idle)
         candidates.push_back(FreqKHz(c.Freq));
-    CarrierSet onAir(rule, candidates);
-    for (int carrier : OtherCarriers(device))
-        onAir.Add(carrier);
+    const std::vector<Block> blocks = BlocksOnAir(rule, candidates, OtherCarriers(device));
     int tooClose = 0;
     int onProducts = 0;
-    std::erase_if(idle, [&](const IdleChannel& c) {
-        const Block why = onAir.Why(FreqKHz(c.Freq));
-        tooClose += why == Block::TooClose;
-        onProducts += why == Block::Product;
-        return why != Block::None;
-    });
+    std::vector<IdleChannel> usable;
+    for (size_t i = 0; i < idle.size(); ++i) {
+        tooClose += blocks[i] == Block::TooClose;
+        onProducts += blocks[i] == Block::Product;
+        if (blocks[i] == Block::None)
+            usable.push_back(idle[i]);
+    }
     ShowHidden(tooClose, onProducts);
-    ShowIdleChannels(idle);
+    ShowIdleChannels(usable);
 }
 
 void TFrmSetMuiltFreq::ShowHidden(int tooClose, int onProducts)
@@ -325,8 +359,10 @@ void TFrmSetMuiltFreq::btAssignAllClick()
         options.push_back({ device->RXID, device->DevIdx, IdleOf(*device) });
         rows.push_back(row);
     }
-    const Plan plan = AssignAll(Rule(), std::move(options));
+    const SearchResult found = Search(std::move(options));
+    const Plan& plan = found.plan;
     ShowProposal(plan, rows);
+    ShowPlanQuality(found);
 
     QStringList unplaced = unknown;
     m_steps.clear();
@@ -360,6 +396,82 @@ void TFrmSetMuiltFreq::btAssignAllClick()
     PublicStruct::Instance().ScanBusy = true;
     EnableChoosing(false);
     SetNextDevice();
+}
+
+// The search runs on a thread of its own; this window keeps drawing and shows its progress with
+// a Cancel, which ends the search with the best plan found so far.
+SearchResult TFrmSetMuiltFreq::Search(std::vector<DeviceOptions> options)
+{
+    std::atomic_bool cancel { false };
+    std::atomic_int placed { 0 };
+    std::atomic_int usedPermille { 0 };
+    const SearchLimits limits { edBudget->value() * 1000, &cancel, [&](int best, double used) {
+                                   placed = best;
+                                   usedPermille = static_cast<int>(used * 1000);
+                               } };
+    const coordination::Rule rule = Rule();
+    SearchResult result;
+    std::unique_ptr<QThread> worker(
+        QThread::create([&] { result = SearchBest(rule, std::move(options), limits); }));
+    QProgressDialog progress(LanguageText("正在搜索最佳方案...", "Searching for the best plan..."),
+        LanguageText("取消", "Cancel"), 0, 1000, this);
+    progress.setObjectName(QStringLiteral("pdSearch"));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setAutoClose(false);
+    progress.setAutoReset(false);
+    progress.setMinimumDuration(300);
+    connect(&progress, &QProgressDialog::canceled, &progress, [&] { cancel = true; });
+    QTimer tick;
+    connect(&tick, &QTimer::timeout, &progress, [&] {
+        progress.setValue(usedPermille);
+        progress.setLabelText(LanguageText("正在搜索最佳方案... 已放置 %1 个设备", "Searching for the best plan... %1 devices placed")
+                                  .arg(placed.load()));
+    });
+    QEventLoop loop;
+    connect(worker.get(), &QThread::finished, &loop, &QEventLoop::quit);
+    worker->start();
+    tick.start(100);
+    loop.exec();
+    worker->wait();
+    return result;
+}
+
+void TFrmSetMuiltFreq::ShowPlanQuality(const SearchResult& found)
+{
+    const int placed = found.plan.PlacedCount();
+    const int devices = static_cast<int>(found.plan.devices.size());
+    QString text = LanguageText("方案: 已放置 %1/%2 个设备", "Plan: %1 of %2 devices placed").arg(placed).arg(devices);
+    if (placed > 1)
+        text += LanguageText(", 最小余量 %1 kHz", ", worst margin %1 kHz").arg(found.worstMarginKHz);
+    if (found.proved)
+        text += LanguageText(", 已证明为最佳", ", proved best");
+    else if (found.cancelled)
+        text += LanguageText(", 搜索已取消 (未证明为最佳)", ", search cancelled (not proved best)");
+    else
+        text += LanguageText(", 时间用完 (未证明为最佳)", ", time ran out (not proved best)");
+    QStringList lines { text };
+    int bandCount = 0;
+    const std::vector<int> bands = BandsOf(found.plan, &bandCount);
+    std::vector<QStringList> spares(static_cast<size_t>(bandCount));
+    for (const Backup& backup : Backups(found.plan))
+        spares[static_cast<size_t>(backup.band)] << QString::number(backup.kHz / 1000.0, 'f', 3);
+    for (int band = 0; band < bandCount; ++band) {
+        const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), band) - bands.begin());
+        const auto& idle = found.plan.devices[first].Idle;
+        if (idle.empty())
+            continue;
+        lines << LanguageText("备用 %1-%2 MHz: %3", "Backups %1-%2 MHz: %3")
+                     .arg(idle.front().Freq, 0, 'f', 3)
+                     .arg(idle.back().Freq, 0, 'f', 3)
+                     .arg(spares[static_cast<size_t>(band)].isEmpty() ? LanguageText("无", "none")
+                                                                      : spares[static_cast<size_t>(band)].join(QStringLiteral(", ")));
+    }
+    for (size_t d = 0; d < found.plan.devices.size(); ++d) {
+        const QString why = WhyNotPlaced(found.plan, d);
+        if (!why.isEmpty())
+            lines << QStringLiteral("%1:%2: %3").arg(found.plan.devices[d].RXID).arg(found.plan.devices[d].DevIdx).arg(why);
+    }
+    lbPlan->setText(lines.join(QLatin1Char('\n')));
 }
 
 void TFrmSetMuiltFreq::ShowProposal(const Plan& plan, const std::vector<QTreeWidgetItem*>& rows)
@@ -427,6 +539,6 @@ void TFrmSetMuiltFreq::ReportAssignment()
 void TFrmSetMuiltFreq::EnableChoosing(bool on)
 {
     for (QWidget* control : std::initializer_list<QWidget*> {
-             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, btSet, btAssignAll, lvFreq })
+             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, edBudget, btSet, btAssignAll, btAnalyze, lvFreq })
         control->setEnabled(on);
 }

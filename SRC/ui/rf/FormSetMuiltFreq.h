@@ -1,4 +1,5 @@
 #pragma once
+#include "coord/Search.h"
 #include "data/Coordination.h"
 #include "ui/rf/IdleFreqBase.h"
 
@@ -31,6 +32,7 @@ public:
     void lbDevListClick(QTreeWidgetItem* row);
     void btSetClick();
     void btAssignAllClick();
+    void btAnalyzeClick();
     void OnSetReply(int rxid, int devIdx, int command) override;
 
     const TTMICListObj* Target() const { return m_target; }
@@ -44,8 +46,12 @@ public:
     QSpinBox* edSpacing = nullptr;
     QLabel* lbGuard = nullptr;
     QSpinBox* edGuard = nullptr;
+    QLabel* lbBudget = nullptr;
+    QSpinBox* edBudget = nullptr;
     QLabel* lbHidden = nullptr;
+    QLabel* lbPlan = nullptr;
     QPushButton* btAssignAll = nullptr;
+    QPushButton* btAnalyze = nullptr;
 
 protected:
     void cbMaxRFClick() override;
@@ -70,6 +76,8 @@ private:
     std::vector<int> OtherCarriers(const TTMICListObj& device) const;
     void ShowHidden(int tooClose, int onProducts);
     void RuleChanged();
+    coordination::SearchResult Search(std::vector<coordination::DeviceOptions> options);
+    void ShowPlanQuality(const coordination::SearchResult& found);
     void ShowProposal(const coordination::Plan& plan, const std::vector<QTreeWidgetItem*>& rows);
     void SetNextDevice();
     void FinishStep(bool confirmed);

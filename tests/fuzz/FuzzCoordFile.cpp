@@ -1,0 +1,45 @@
+// The coordination file reader: any bytes give either a fault naming a field or a file whose
+// every value is in range; the devices' idle channels lie in their bands; on small files the
+// search's plan passes the independent check.
+#include "FuzzCheck.h"
+#include "coord/CoordFile.h"
+#include "coord/Search.h"
+
+#include <cmath>
+
+using namespace coordination;
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    const FileReading reading
+        = ReadCoordinationFile(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)));
+    if (!reading.error.isEmpty())
+        return 0;
+    const CoordinationFile& file = reading.file;
+    FUZZ_CHECK(!file.devices.empty() && file.devices.size() <= size_t(MaxFileDevices));
+    FUZZ_CHECK(file.budgetMs >= 1 && file.budgetMs <= MaxBudgetMs);
+    FUZZ_CHECK(file.rule.SpacingKHz >= 0 && file.rule.GuardKHz >= 0);
+    for (const FileBand& band : file.bands)
+        FUZZ_CHECK(std::isfinite(band.startMHz) && band.channels >= 1 && band.channels <= MaxBandChannels);
+    for (const Exclusion& e : file.exclusions)
+        FUZZ_CHECK(e.fromMHz <= e.toMHz);
+    for (double busy : file.busyMHz)
+        FUZZ_CHECK(std::isfinite(busy));
+    const std::vector<DeviceOptions> options = DeviceOptionsOf(file);
+    FUZZ_CHECK(options.size() == file.devices.size());
+    size_t channels = 0;
+    for (size_t d = 0; d < options.size(); ++d) {
+        const FileBand& band = file.bands.at(static_cast<size_t>(file.devices[d].band));
+        FUZZ_CHECK(options[d].Idle.size() <= static_cast<size_t>(band.channels));
+        for (const IdleChannel& c : options[d].Idle)
+            FUZZ_CHECK(c.Channel >= 0 && c.Channel < band.channels);
+        channels += options[d].Idle.size();
+    }
+    if (options.size() <= 6 && channels <= 200) {
+        SearchLimits limits;
+        limits.budgetMs = 5;
+        const SearchResult found = SearchBest(file.rule, options, limits);
+        FUZZ_CHECK(check(found.plan).empty());
+    }
+    return 0;
+}
