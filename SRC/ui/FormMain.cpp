@@ -20,6 +20,7 @@
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
+#include "ui/RemoteView.h"
 #include "ui/TTMICObject.h"
 
 #include <QAction>
@@ -83,6 +84,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
     LoadDeviceList();
     Timer1->start();
     CreateWatchTimer();
+    AttachRemoteView(*this);
 }
 
 TFrmMain::~TFrmMain()
