@@ -171,6 +171,9 @@ void RemoteServer::Guard(QTcpSocket* socket)
     m_scans.insert(socket, HeadScan {});
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { ScanIncoming(socket); });
     connect(socket, &QObject::destroyed, this, [this, socket] { m_scans.remove(socket); });
+    // What arrived before the socket was handed over is read by the server straight away.
+    if (socket->bytesAvailable() > 0)
+        ScanIncoming(socket);
 }
 
 // Counts what arrives, without taking it: a request head larger than the bounds is answered
@@ -178,33 +181,28 @@ void RemoteServer::Guard(QTcpSocket* socket)
 void RemoteServer::ScanIncoming(QTcpSocket* socket)
 {
     auto it = m_scans.find(socket);
-    if (it == m_scans.end())
+    if (it == m_scans.end() || !socket->isReadable())
         return;
     HeadScan& scan = *it;
     const QByteArray chunk = socket->peek(socket->bytesAvailable());
     for (const char c : chunk) {
-        ++scan.Bytes;
+        if (++scan.Bytes > m_limits.MaxHeaderBytes)
+            return Refuse(socket, "413 Content Too Large", QStringLiteral("request too large"));
         if (c == '\r')
             continue;
         if (c != '\n') {
-            ++scan.LineLength;
-            if (scan.Lines == 0)
-                ++scan.FirstLine;
+            if (++scan.LineLength > m_limits.MaxRequestLine && scan.Lines == 0)
+                return Refuse(socket, "414 URI Too Long", QStringLiteral("request line too long"));
             continue;
         }
         if (scan.LineLength == 0 && scan.Lines > 0) {
             scan = HeadScan {};
             continue;
         }
-        ++scan.Lines;
+        if (++scan.Lines > m_limits.MaxHeaderLines)
+            return Refuse(socket, "431 Request Header Fields Too Large", QStringLiteral("too many header lines"));
         scan.LineLength = 0;
     }
-    if (scan.FirstLine > m_limits.MaxRequestLine)
-        Refuse(socket, "414 URI Too Long", QStringLiteral("request line too long"));
-    else if (scan.Lines > m_limits.MaxHeaderLines)
-        Refuse(socket, "431 Request Header Fields Too Large", QStringLiteral("too many header lines"));
-    else if (scan.Bytes > m_limits.MaxHeaderBytes)
-        Refuse(socket, "413 Content Too Large", QStringLiteral("request too large"));
 }
 
 // The answer is a fixed text; what the client sent is discarded unread.
@@ -236,6 +234,10 @@ bool RemoteServer::Admit(const QString& peer, const QUrl& url, const QByteArray&
 bool RemoteServer::handleRequest(const QHttpServerRequest& request, QTcpSocket* socket)
 {
     using Status = QHttpServerResponder::StatusCode;
+    // Qt HttpServer upgrades a request once a handler took it; the code is checked on the
+    // WebSocket, and nothing may be written before the upgrade's own answer.
+    if (request.value("Upgrade").compare("websocket", Qt::CaseInsensitive) == 0)
+        return true;
     QHttpServerResponder responder = makeResponder(request, socket);
     const auto text = [&](Status status, const QByteArray& body) { Reply(responder, status, "text/plain; charset=utf-8", body); };
     if (request.method() != QHttpServerRequest::Method::Get) {

@@ -70,7 +70,6 @@ private:
         int Bytes = 0;
         int Lines = 0;
         int LineLength = 0;
-        int FirstLine = 0;
     };
     struct LiveClient {
         QWebSocket* Socket = nullptr;
