@@ -44,6 +44,7 @@ public:
     int QueuedStatus() const { return m_queuedStatus; }
     int QueuedEvents() const { return static_cast<int>(m_queue.size()) - m_queuedStatus; }
     qint64 DroppedStatus() const { return m_droppedStatus; }
+    int InFlight() const { return static_cast<int>(m_inFlight.size()); }
     QString StatusTopic(const QString& id) const;
     QString EventTopic() const;
 
