@@ -5,7 +5,9 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
           fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
           dpkg-dev libcap2-bin  # the Debian package: shlibdeps; setcap in its install step
-          clang-14 libclang-rt-14-dev)  # the fuzz targets
+          clang-14 libclang-rt-14-dev  # the fuzz targets
+          qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev libqrencode-dev  # the remote view
+          mosquitto chromium)  # its tests and the demo's screenshot of the page
 
 missing=()
 for p in "${packages[@]}"; do

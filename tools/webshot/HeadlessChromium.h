@@ -1,6 +1,7 @@
 #pragma once
 // Debian's chromium, headless, driven over its DevTools protocol: open a page, evaluate script
 // in it, take a screenshot. Each instance has its own profile folder, removed at the end.
+#include <QJsonObject>
 #include <QJsonValue>
 #include <QProcess>
 #include <QString>
