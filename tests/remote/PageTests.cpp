@@ -7,7 +7,19 @@
 #include "protocol/Commands.h"
 #include "protocol/Frame.h"
 #include "remote/AccessGate.h"
+#include "remote/RemoteServer.h"
+#include "ui/FormSet.h"
+#include "ui/RemoteView.h"
+#include "ui/RemoteViewSettings.h"
 #include "ui/TTMICObject.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPushButton>
+#include <QSignalSpy>
 
 #include <NetNamespace.h>
 #include <QApplication>
@@ -103,6 +115,26 @@ bool MatchesASentReply(const QJsonObject& tile, const QList<StatusReply>& sent, 
     return false;
 }
 
+int HttpStatus(const QString& url)
+{
+    QNetworkAccessManager net;
+    std::unique_ptr<QNetworkReply> reply(net.get(QNetworkRequest(QUrl(url))));
+    QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+    finished.wait(5000);
+    return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+}
+
+// Dark pixels of a label's rendering: a drawn QR code has many, an empty label none.
+int DarkPixels(QWidget& widget)
+{
+    const QImage image = widget.grab().toImage();
+    int dark = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x)
+            dark += qGray(image.pixel(x, y)) < 64;
+    return dark;
+}
+
 } // namespace
 
 class TestRemotePage : public QObject
@@ -155,6 +187,47 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(browser.Evaluate("document.getElementById('link').className").toString() == "link up", 10000);
         QTRY_COMPARE_WITH_TIMEOUT(browser.Evaluate(shownIds).toString(), QString("%1-1").arg(one.Rxid), 5000);
         QTRY_VERIFY_WITH_TIMEOUT(browser.Evaluate(TilesScript + "[0].rfA").toString() != "", 5000);
+    }
+
+    // Off by default; the settings group starts it, shows the URL with its QR code, and "New
+    // code" locks out every old link at once.
+    void settingsGroupServesAndNewCodeLocksOut()
+    {
+        REQUIRE_PRIVATE_NETNS();
+        ExeDir dir;
+        auto window = MakeWindow();
+        RemoteView* view = RemoteView::Of(*window);
+        QVERIFY(view && !view->Server());
+        QCOMPARE(view->Settings().Code.size(), 43);
+        MessageBoxes boxes;
+        {
+            TFrmSet set(*window);
+            set.show();
+            QVERIFY(!set.gbRemote->cbRemoteOn->isChecked());
+            QCOMPARE(set.gbRemote->lbRemoteUrl->text(), "http://" + RemoteView::HostFor(QString()) + ":8080/?code=" + view->Settings().Code);
+            QVERIFY(DarkPixels(*set.gbRemote->imRemoteQr) > 1000);
+            set.gbRemote->cbRemoteOn->setChecked(true);
+            set.gbRemote->edRemoteAddress->setText("127.0.0.1");
+            QVERIFY(set.gbRemote->lbRemoteUrl->text().startsWith("http://127.0.0.1:8080/?code="));
+            QTest::mouseClick(set.btSure, Qt::LeftButton);
+        }
+        QVERIFY(view->Server());
+        const QString oldCode = view->Settings().Code;
+        QVERIFY(dir.ConfigText().contains("Code=" + oldCode.toUtf8()));
+        QCOMPARE(HttpStatus("http://127.0.0.1:8080/api/v1/channels?code=" + oldCode), 200);
+
+        TFrmSet set(*window);
+        set.show();
+        QVERIFY(set.gbRemote->cbRemoteOn->isChecked());
+        const QImage qrBefore = set.gbRemote->imRemoteQr->grab().toImage();
+        QTest::mouseClick(set.gbRemote->btNewCode, Qt::LeftButton);
+        const QString newCode = view->Settings().Code;
+        QVERIFY(newCode != oldCode);
+        QVERIFY(set.gbRemote->lbRemoteUrl->text().endsWith("?code=" + newCode));
+        QVERIFY(set.gbRemote->imRemoteQr->grab().toImage() != qrBefore);
+        QVERIFY(dir.ConfigText().contains("Code=" + newCode.toUtf8()));
+        QCOMPARE(HttpStatus("http://127.0.0.1:8080/api/v1/channels?code=" + oldCode), 401);
+        QCOMPARE(HttpStatus("http://127.0.0.1:8080/api/v1/channels?code=" + newCode), 200);
     }
 };
 
