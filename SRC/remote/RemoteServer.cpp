@@ -322,7 +322,8 @@ void RemoteServer::AcceptWebSockets()
                 if (client.Socket == socket)
                     client.Queued = std::max<qint64>(0, client.Queued - written);
         });
-        connect(socket, &QWebSocket::disconnected, this, [this, socket] { DropLive(socket, QString()); });
+        // Queued: a socket may go while a message to every client is being sent.
+        connect(socket, &QWebSocket::disconnected, this, [this, socket] { DropLive(socket, QString()); }, Qt::QueuedConnection);
         Send(m_live.back(), Hello());
     }
 }

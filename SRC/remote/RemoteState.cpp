@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace
 {
@@ -92,10 +93,11 @@ void RemoteState::Show(const RemoteChannel& channel)
 void RemoteState::SetManaged(const std::vector<Managed>& managed)
 {
     std::vector<quint32> order;
+    std::unordered_set<quint32> listed;
     order.reserve(managed.size());
     for (const Managed& m : managed) {
         const quint32 key = Key(m.Rxid, m.DevIdx);
-        if (std::find(order.begin(), order.end(), key) != order.end())
+        if (!listed.insert(key).second)
             continue;
         order.push_back(key);
         auto it = m_channels.find(key);
@@ -115,7 +117,7 @@ void RemoteState::SetManaged(const std::vector<Managed>& managed)
         }
     }
     for (auto it = m_channels.begin(); it != m_channels.end();) {
-        if (std::find(order.begin(), order.end(), it->first) != order.end()) {
+        if (listed.count(it->first)) {
             ++it;
             continue;
         }

@@ -40,12 +40,23 @@ RemoteView* RemoteView::Of(const TFrmMain& owner)
     return s_view && &s_view->m_owner == &owner ? s_view : nullptr;
 }
 
+// What did not change keeps running: a Confirm in the settings window for another setting must
+// not cut off every tablet and the broker.
 void RemoteView::Apply(const RemoteSettings& settings)
 {
+    const RemoteSettings old = m_settings;
+    const bool first = !m_applied;
     m_settings = settings;
+    m_applied = true;
     m_state.SetStation(m_settings.StationName());
-    StartServer();
-    StartPublisher();
+    if (first || old.Enabled != settings.Enabled || old.Address != settings.Address || old.Port != settings.Port
+        || old.Code != settings.Code || old.CertificatePath != settings.CertificatePath || old.KeyPath != settings.KeyPath
+        || (settings.Enabled && !m_server))
+        StartServer();
+    if (first || old.MqttEnabled != settings.MqttEnabled || old.MqttHost != settings.MqttHost || old.MqttPort != settings.MqttPort
+        || old.MqttTls != settings.MqttTls || old.MqttCaFile != settings.MqttCaFile || old.MqttUser != settings.MqttUser
+        || old.MqttPassword != settings.MqttPassword || old.StationName() != settings.StationName())
+        StartPublisher();
 }
 
 void RemoteView::NewCode()

@@ -50,6 +50,7 @@ private:
     TFrmMain& m_owner;
     RemoteState m_state;
     RemoteSettings m_settings;
+    bool m_applied = false;
     std::unique_ptr<RemoteServer> m_server;
     std::unique_ptr<MqttPublisher> m_publisher;
 };

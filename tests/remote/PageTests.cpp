@@ -228,6 +228,13 @@ private slots:
         QVERIFY(dir.ConfigText().contains("Code=" + newCode.toUtf8()));
         QCOMPARE(HttpStatus("http://127.0.0.1:8080/api/v1/channels?code=" + oldCode), 401);
         QCOMPARE(HttpStatus("http://127.0.0.1:8080/api/v1/channels?code=" + newCode), 200);
+
+        // Confirming other settings leaves the server and its clients alone.
+        const RemoteServer* running = view->Server();
+        set.cbRFLoss->setChecked(false);
+        QTest::mouseClick(set.btSure, Qt::LeftButton);
+        QCOMPARE(view->Server(), running);
+        QCOMPARE(view->Settings().Code, newCode);
     }
 };
 
