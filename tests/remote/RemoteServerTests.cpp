@@ -12,7 +12,9 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QSignalSpy>
+#include <QProcess>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QWebSocket>
@@ -275,6 +277,40 @@ private slots:
         QTRY_COMPARE(live.socket.state(), QAbstractSocket::UnconnectedState);
         QCOMPARE(s.server.LiveClientCount(), 0);
         QCOMPARE(s.Get(s.Url("/api/v1/channels")).Status, 401);
+    }
+
+    void servesHttpsWhenGivenACertificateAndKey()
+    {
+        QTemporaryDir dir;
+        const QString cert = dir.filePath("tessaro.crt");
+        const QString key = dir.filePath("tessaro.key");
+        QCOMPARE(QProcess::execute("openssl", { "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-days", "1", "-subj",
+                     "/CN=127.0.0.1", "-keyout", key, "-out", cert }), 0);
+        RemoteState state;
+        RemoteServer server(state, Code);
+        RemoteListen listen;
+        listen.Address = QHostAddress::LocalHost;
+        listen.Port = 0;
+        listen.CertificatePath = cert;
+        listen.KeyPath = cert; // no key in it: refused with the reason, nothing listens
+        QString error;
+        QVERIFY(!server.Start(listen, &error));
+        QVERIFY2(error.contains("private key"), qPrintable(error));
+        listen.KeyPath = key;
+        QVERIFY2(server.Start(listen, &error), qPrintable(error));
+        QVERIFY(server.IsHttps());
+
+        QNetworkAccessManager net;
+        const auto get = [&](const QString& scheme) {
+            std::unique_ptr<QNetworkReply> reply(
+                net.get(QNetworkRequest(QUrl(scheme + QStringLiteral("://127.0.0.1:%1/api/v1/channels?code=").arg(server.Port()) + Code))));
+            reply->ignoreSslErrors(); // self-signed, as an operator would make it
+            QSignalSpy finished(reply.get(), &QNetworkReply::finished);
+            finished.wait(5000);
+            return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+        };
+        QCOMPARE(get("https"), 200);
+        QCOMPARE(get("http"), 0); // plain HTTP gets no answer from a TLS port
     }
 
     // A client that stops reading is dropped when its unsent messages pass the bound, while the
