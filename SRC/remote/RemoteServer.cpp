@@ -168,7 +168,7 @@ void RemoteServer::Guard(QTcpSocket* socket)
         return;
     }
     m_connections.emplace_back(socket);
-    m_scans.insert(socket, HeadScan {});
+    m_scans.insert(socket, RequestHeadGuard({ m_limits.MaxHeaderBytes, m_limits.MaxHeaderLines, m_limits.MaxRequestLine }));
     connect(socket, &QTcpSocket::readyRead, this, [this, socket] { ScanIncoming(socket); });
     connect(socket, &QObject::destroyed, this, [this, socket] { m_scans.remove(socket); });
     // What arrived before the socket was handed over is read by the server straight away.
@@ -183,25 +183,15 @@ void RemoteServer::ScanIncoming(QTcpSocket* socket)
     auto it = m_scans.find(socket);
     if (it == m_scans.end() || !socket->isReadable())
         return;
-    HeadScan& scan = *it;
-    const QByteArray chunk = socket->peek(socket->bytesAvailable());
-    for (const char c : chunk) {
-        if (++scan.Bytes > m_limits.MaxHeaderBytes)
-            return Refuse(socket, "413 Content Too Large", QStringLiteral("request too large"));
-        if (c == '\r')
-            continue;
-        if (c != '\n') {
-            if (++scan.LineLength > m_limits.MaxRequestLine && scan.Lines == 0)
-                return Refuse(socket, "414 URI Too Long", QStringLiteral("request line too long"));
-            continue;
-        }
-        if (scan.LineLength == 0 && scan.Lines > 0) {
-            scan = HeadScan {};
-            continue;
-        }
-        if (++scan.Lines > m_limits.MaxHeaderLines)
-            return Refuse(socket, "431 Request Header Fields Too Large", QStringLiteral("too many header lines"));
-        scan.LineLength = 0;
+    switch (it->Feed(socket->peek(socket->bytesAvailable()))) {
+    case RequestHeadGuard::Verdict::Pass:
+        return;
+    case RequestHeadGuard::Verdict::TooLarge:
+        return Refuse(socket, "413 Content Too Large", QStringLiteral("request too large"));
+    case RequestHeadGuard::Verdict::RequestLineTooLong:
+        return Refuse(socket, "414 URI Too Long", QStringLiteral("request line too long"));
+    case RequestHeadGuard::Verdict::TooManyLines:
+        return Refuse(socket, "431 Request Header Fields Too Large", QStringLiteral("too many header lines"));
     }
 }
 

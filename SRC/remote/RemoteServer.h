@@ -6,6 +6,7 @@
 // first that counts bytes and lines and refuses what is too large before the server reads it.
 #include "remote/AccessGate.h"
 #include "remote/RemoteState.h"
+#include "remote/RequestHeadGuard.h"
 
 #include <QAbstractHttpServer>
 #include <QElapsedTimer>
@@ -66,11 +67,6 @@ protected:
     void missingHandler(const QHttpServerRequest& request, QTcpSocket* socket) override;
 
 private:
-    struct HeadScan {
-        int Bytes = 0;
-        int Lines = 0;
-        int LineLength = 0;
-    };
     struct LiveClient {
         QWebSocket* Socket = nullptr;
         qint64 Queued = 0;
@@ -94,7 +90,7 @@ private:
     quint16 m_port = 0;
     bool m_https = false;
     std::vector<QPointer<QTcpSocket>> m_connections;
-    QHash<QTcpSocket*, HeadScan> m_scans;
+    QHash<QTcpSocket*, RequestHeadGuard> m_scans;
     std::vector<LiveClient> m_live;
     // Per channel id: when it was last pushed; the ids whose newer state waits for its turn.
     QHash<QString, qint64> m_lastPush;
