@@ -26,7 +26,7 @@ fail() {
 prepare() {
   bash tools/setup.sh
   cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-  cmake --build "$build" -j "$(nproc)" --target tessaro tessaro-rxsim tessaro-demo
+  cmake --build "$build" -j "$(nproc)" --target tessaro tessaro-rxsim tessaro-demo tessaro-webshot
   rm -rf "$out"
   mkdir -p "$out/shots"
   # demo-out is a portable folder: the copies keep Config.ini and their logs there, never in
@@ -87,8 +87,11 @@ write_config() {
     done
   done <"$out/rxsim.log"
   [ "$n" -gt 0 ] || fail "the simulator announced no receiver"
+  # The remote view serves the page inside the namespace; the code is made afresh for each demo.
+  remote_code=$(head -c 32 /dev/urandom | base64 | tr '+/' '-_' | tr -d '=\n')
   printf '%s\r\n' "[Public]" "ConnectType=0" "UartPort=1" "UartRate=9600" "UartDelayTime=30" \
-    "[History]" "DevCnt=$n" "${lines[@]}" | iconv -f UTF-8 -t GBK >"$out/Config.ini"
+    "[History]" "DevCnt=$n" "${lines[@]}" \
+    "[Remote]" "Enabled=1" "Address=127.0.0.1" "Port=8080" "Code=$remote_code" | iconv -f UTF-8 -t GBK >"$out/Config.ini"
   echo "demo: $n channels in $out/Config.ini"
 }
 
@@ -109,7 +112,13 @@ run_inside() {
   fi
   command -v xvfb-run >/dev/null || fail "xvfb-run is missing (package xvfb): run tools/setup.sh as root"
   unset QT_QPA_PLATFORM WAYLAND_DISPLAY
+  # While the driver works, a headless chromium opens the remote view and photographs it once
+  # twelve tiles are live.
+  "$build/tools/webshot/tessaro-webshot" "http://127.0.0.1:8080/?code=$remote_code" "$out/shots/remote-page.png" 12 \
+    >"$out/webshot.log" 2>&1 &
+  local webshot=$!
   xvfb-run -a -s "-screen 0 1600x1000x24 -nolisten tcp" "$out/tessaro-demo" "$out/shots"
+  wait "$webshot" || echo "demo: the remote view's screenshot is missing or early: $(cat "$out/webshot.log")" >&2
   copy_guide_pictures
 }
 

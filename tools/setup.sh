@@ -6,7 +6,9 @@ packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xaut
           fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
           dpkg-dev libcap2-bin  # the Debian package: shlibdeps; setcap in its install step
           help2man man-db lintian  # manual pages from --help, their check; the package check
-          clang-14 libclang-rt-14-dev)  # the fuzz targets
+          clang-14 libclang-rt-14-dev  # the fuzz targets
+          qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev libqrencode-dev  # the remote view
+          mosquitto chromium openssl)  # its tests and the screenshot of the page in the demo
 
 missing=()
 for p in "${packages[@]}"; do

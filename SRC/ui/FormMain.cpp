@@ -20,6 +20,7 @@
 #include "ui/FormMessage.h"
 #include "ui/FormSearceHR.h"
 #include "ui/FormSet.h"
+#include "ui/RemoteView.h"
 #include "ui/SerialPortText.h"
 #include "ui/TTMICObject.h"
 
@@ -84,6 +85,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
     LoadDeviceList();
     Timer1->start();
     CreateWatchTimer();
+    AttachRemoteView(*this);
 }
 
 TFrmMain::~TFrmMain()

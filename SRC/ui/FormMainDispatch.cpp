@@ -15,6 +15,7 @@
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMessage.h"
+#include "ui/RemoteView.h"
 #include "ui/TTMICObject.h"
 
 #include <QCoreApplication>
@@ -220,6 +221,7 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
     tile->SetRFLevels(status->RfA, status->RfB);
     tile->SetActiveAntenna(status->Antenna);
     tile->SetChannel(status->Channel);
+    FeedRemoteStatus(*this, *record, *status, *tile);
 }
 
 // The result is not matched against the channel that was asked to sync. One nobody waits for is

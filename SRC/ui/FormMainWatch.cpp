@@ -8,6 +8,7 @@
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
+#include "ui/RemoteView.h"
 #include "ui/TTMICObject.h"
 
 #include <QListWidget>
@@ -100,6 +101,7 @@ void TFrmMain::ApplyWatchLook(TTMICObject& tile) const
     tile.SetRfLoss(shown.RfLost);
     if (shown.Lost)
         tile.SetLostSeconds(ChannelWatch::LostSeconds(shown, GetTickCount()));
+    FeedRemoteAlerts(*this, tile);
 }
 
 void TFrmMain::ShowLost(int rxid, int devIdx, bool lost)
@@ -141,6 +143,7 @@ void TFrmMain::AddMessage(const QString& line)
     lbMsg->addItem(line);
     lbMsg->scrollToBottom();
     LogEvent(line);
+    FeedRemoteEvent(*this, line);
 }
 
 QString TFrmMain::EventLogPath() const

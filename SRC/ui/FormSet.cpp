@@ -8,6 +8,7 @@
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
+#include "ui/RemoteViewSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -85,6 +86,8 @@ void TFrmSet::CreateControls()
     fields->addWidget(cbRFLoss, 5, 0, 1, 2);
     fields->addWidget(cbDebug, 6, 0, 1, 2);
     fields->setColumnMinimumWidth(1, 120);
+    gbRemote = new RemoteViewBox(m_owner, this);
+    fields->addWidget(gbRemote, 0, 2, 8, 1);
 
     ArrangeFieldsAndButtons(*this, fields, { btSure, btCancel });
 }
@@ -117,7 +120,8 @@ void TFrmSet::btSureClick()
 
     ReopenSerialPort();
     QString failure;
-    const bool stored = StoreSettings(&failure);
+    const bool remoteStored = gbRemote->Apply(&failure);
+    const bool stored = StoreSettings(&failure) && remoteStored;
     ApplyDebugWindow();
     // A settings file that could not be written must not be reported as saved; the settings
     // still hold in memory until the end of the process.

@@ -5,6 +5,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class RemoteViewBox;
 class TFrmMain;
 
 // The system settings window: connection type, serial port, baud rate, serial reception delay,
@@ -30,6 +31,7 @@ public:
     QCheckBox* cbRFLoss = nullptr;
     QPushButton* btSure = nullptr;
     QPushButton* btCancel = nullptr;
+    RemoteViewBox* gbRemote = nullptr;
 
 private:
     void CreateControls();
