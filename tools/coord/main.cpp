@@ -4,6 +4,7 @@
 #include "coord/CoordFile.h"
 #include "coord/Explain.h"
 #include "coord/Search.h"
+#include "ConvertScan.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,7 @@ namespace
 enum Exit { AllPlaced = 0, SomeUnplaced = 1, BadInput = 2, WriteFailed = 3 };
 
 const char* const Help = R"(Usage: tessaro-coord [OPTION]... FILE
+  or:  tessaro-coord convert-scan IN OUT --to wwb|wsm|receiver (see convert-scan --help)
 Plan a frequency for every device of the coordination file FILE (JSON, described in the
 README) so that no two carriers are closer than the spacing and no intermodulation product of
 the rule's level lands within the guard of a carrier. The search returns the plan that places
@@ -137,6 +139,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("convert-scan"))
+        return ConvertScanMain(args.mid(1));
     QString planPath;
     QString analysisPath;
     QString input;
