@@ -44,7 +44,7 @@ fuzz_target() {
   return $status
 }
 fuzz_failed=0
-for pair in "frame dispatch" "ini language" "coordfile"; do
+for pair in "frame dispatch" "ini language" "coordfile scanfile"; do
   pids=()
   for name in $pair; do fuzz_target "$name" & pids+=($!); done
   for pid in "${pids[@]}"; do wait "$pid" || fuzz_failed=1; done
