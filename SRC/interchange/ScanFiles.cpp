@@ -134,7 +134,9 @@ std::optional<Refusal> ReadTwoColumnLines(const QList<QByteArray>& lines, std::v
         const auto mhz = ParseNumber(fields[0], separator != ',');
         const auto dbm = ParseNumber(fields[1], separator != ',');
         if (!mhz || !dbm)
-            return Refusal { where, QStringLiteral("not a number: \"%1\"").arg(QString::fromUtf8(mhz ? fields[1] : fields[0]).trimmed().left(40)) };
+            return Refusal { where,
+                QStringLiteral("not a number: \"%1\"")
+                    .arg(QString::fromUtf8(mhz ? fields[1] : fields[0]).trimmed().left(40)) };
         const ScanSample sample { *mhz, *dbm };
         if (const QString fault = PointFault(sample, samples); !fault.isEmpty())
             return Refusal { where, fault };
@@ -159,8 +161,11 @@ std::optional<Refusal> ReadWsmLines(const QList<QByteArray>& lines, std::vector<
         const QList<QByteArray> fields = line.split(';');
         if (!inData && IsHeaderLine(line)) {
             const QByteArray key = fields[0].trimmed();
-            if (key.compare("RFUnit", Qt::CaseInsensitive) == 0 && (fields.size() < 2 || fields[1].trimmed().compare("dBm", Qt::CaseInsensitive) != 0))
-                return Refusal { where, QStringLiteral("RF unit \"%1\" is not dBm").arg(QString::fromUtf8(fields.value(1).trimmed()).left(20)) };
+            if (key.compare("RFUnit", Qt::CaseInsensitive) == 0
+                && (fields.size() < 2 || fields[1].trimmed().compare("dBm", Qt::CaseInsensitive) != 0))
+                return Refusal { where,
+                    QStringLiteral("RF unit \"%1\" is not dBm")
+                        .arg(QString::fromUtf8(fields.value(1).trimmed()).left(20)) };
             if (key.startsWith("Frequency Range") && fields.size() >= 4) {
                 bool ok = false;
                 const int points = fields[3].trimmed().toInt(&ok);
@@ -173,18 +178,24 @@ std::optional<Refusal> ReadWsmLines(const QList<QByteArray>& lines, std::vector<
         }
         inData = true;
         if (fields.size() != 3)
-            return Refusal { where, QStringLiteral("expected 3 columns (kHz;RF level %;dBm), found %1").arg(fields.size()) };
+            return Refusal { where,
+                QStringLiteral("expected 3 columns (kHz;RF level %;dBm), found %1").arg(fields.size()) };
         const auto khz = ParseNumber(fields[0], true);
         const auto dbm = ParseNumber(fields[2], true);
         if (!khz || !dbm)
-            return Refusal { where, QStringLiteral("not a number: \"%1\"").arg(QString::fromUtf8(khz ? fields[2] : fields[0]).trimmed().left(40)) };
+            return Refusal { where,
+                QStringLiteral("not a number: \"%1\"")
+                    .arg(QString::fromUtf8(khz ? fields[2] : fields[0]).trimmed().left(40)) };
         const ScanSample sample { *khz / 1000.0, *dbm };
         if (const QString fault = PointFault(sample, samples); !fault.isEmpty())
             return Refusal { where, fault };
         samples.push_back(sample);
     }
     if (announcedPoints > 0 && static_cast<size_t>(announcedPoints) != samples.size())
-        return Refusal { LineAt(rangeLine), QStringLiteral("the frequency range announces %1 points, the file holds %2").arg(announcedPoints).arg(samples.size()) };
+        return Refusal { LineAt(rangeLine),
+            QStringLiteral("the frequency range announces %1 points, the file holds %2")
+                .arg(announcedPoints)
+                .arg(samples.size()) };
     return std::nullopt;
 }
 
@@ -205,14 +216,17 @@ std::optional<Refusal> StartDataSet(const QXmlStreamReader& xml, std::vector<Dat
     const QString freqUnits = attributes.value(QStringLiteral("freq_units")).toString();
     const QString amplUnits = attributes.value(QStringLiteral("ampl_units")).toString();
     if (!freqUnits.isEmpty() && freqUnits.compare(QStringLiteral("KHz"), Qt::CaseInsensitive) != 0)
-        return Refusal { ElementAt(xml, QStringLiteral("data_set")), QStringLiteral("freq_units \"%1\" is not KHz").arg(freqUnits.left(20)) };
+        return Refusal { ElementAt(xml, QStringLiteral("data_set")),
+            QStringLiteral("freq_units \"%1\" is not KHz").arg(freqUnits.left(20)) };
     if (amplUnits.compare(QStringLiteral("dBm"), Qt::CaseInsensitive) != 0)
-        return Refusal { ElementAt(xml, QStringLiteral("data_set")), QStringLiteral("ampl_units \"%1\" is not dBm").arg(amplUnits.left(20)) };
+        return Refusal { ElementAt(xml, QStringLiteral("data_set")),
+            QStringLiteral("ampl_units \"%1\" is not dBm").arg(amplUnits.left(20)) };
     DataSet set;
     if (attributes.hasAttribute(QStringLiteral("no_data_value"))) {
         set.NoData = ParseNumber(attributes.value(QStringLiteral("no_data_value")).toUtf8(), false);
         if (!set.NoData)
-            return Refusal { ElementAt(xml, QStringLiteral("data_set")), QStringLiteral("no_data_value is not a number") };
+            return Refusal { ElementAt(xml, QStringLiteral("data_set")),
+                QStringLiteral("no_data_value is not a number") };
     }
     sets.push_back(std::move(set));
     return std::nullopt;
@@ -235,7 +249,8 @@ std::optional<Refusal> ReadValue(QXmlStreamReader& xml, const QString& element, 
 }
 
 // The highest value of the sets at each frequency; a frequency with no data in any set is left out.
-std::optional<Refusal> MergeDataSets(const std::vector<double>& khz, const std::vector<DataSet>& sets, std::vector<ScanSample>& samples)
+std::optional<Refusal> MergeDataSets(
+    const std::vector<double>& khz, const std::vector<DataSet>& sets, std::vector<ScanSample>& samples)
 {
     for (size_t s = 0; s < sets.size(); ++s)
         if (sets[s].Values.size() != khz.size())
@@ -248,7 +263,8 @@ std::optional<Refusal> MergeDataSets(const std::vector<double>& khz, const std::
                 highest = std::max(highest.value_or(set.Values[i]), set.Values[i]);
         const ScanSample sample { khz[i] / 1000.0, highest.value_or(MinDbm) };
         if (i > 0 && khz[i] <= khz[i - 1])
-            return Refusal { QStringLiteral("<f> %1").arg(i + 1), QStringLiteral("frequency %1 kHz does not ascend").arg(khz[i]) };
+            return Refusal { QStringLiteral("<f> %1").arg(i + 1),
+                QStringLiteral("frequency %1 kHz does not ascend").arg(khz[i]) };
         if (!highest)
             continue;
         if (const QString fault = PointFault(sample, samples); !fault.isEmpty())
@@ -270,7 +286,8 @@ std::optional<Refusal> ReadSdb2(const QByteArray& bytes, std::vector<ScanSample>
     while (!xml.atEnd()) {
         const QXmlStreamReader::TokenType token = xml.readNext();
         if (token == QXmlStreamReader::DTD || token == QXmlStreamReader::EntityReference)
-            return Refusal { LineAt(static_cast<int>(xml.lineNumber())), QStringLiteral("document type declarations and entities are not accepted") };
+            return Refusal { LineAt(static_cast<int>(xml.lineNumber())),
+                QStringLiteral("document type declarations and entities are not accepted") };
         if (token == QXmlStreamReader::EndElement && xml.name() == open) {
             open.clear();
             continue;
@@ -296,7 +313,8 @@ std::optional<Refusal> ReadSdb2(const QByteArray& bytes, std::vector<ScanSample>
             return refusal;
     }
     if (xml.hasError())
-        return Refusal { LineAt(static_cast<int>(xml.lineNumber())), QStringLiteral("not well-formed XML: %1").arg(xml.errorString()) };
+        return Refusal { LineAt(static_cast<int>(xml.lineNumber())),
+            QStringLiteral("not well-formed XML: %1").arg(xml.errorString()) };
     if (freqSets == 0 || sets.empty())
         return Refusal { {}, QStringLiteral("no <freq_set> and <data_set> of a scan") };
     return MergeDataSets(khz, sets, samples);
@@ -371,7 +389,8 @@ QByteArray WriteScan(ScanForm form, std::span<const ScanSample> samples, double 
         out += "Receiver;" + receiver.toUtf8() + "\r\n";
         out += "Date/Time;" + header.When.toString(QStringLiteral("dd-MM-yyyy hh-mm-ss")).toLatin1() + "\r\n";
         out += "RFUnit;dBm\r\n";
-        AppendFormatted(out, "Frequency Range [kHz];%.0f;%.0f;%lld\r\n", start * 1000.0, stop * 1000.0, static_cast<long long>(samples.size()));
+        AppendFormatted(out, "Frequency Range [kHz];%.0f;%.0f;%lld\r\n", start * 1000.0, stop * 1000.0,
+            static_cast<long long>(samples.size()));
         out += "Frequency;RF level (%);RF level\r\n";
     }
     for (const ScanSample& sample : samples) {
@@ -416,7 +435,8 @@ ScanReading ReadScanFile(const QString& path)
     if (!file.open(QIODevice::ReadOnly))
         return Refused(ScanFileKind::TwoColumn, name, { {}, file.errorString() });
     if (file.size() > MaxScanFileBytes)
-        return Refused(ScanFileKind::TwoColumn, name, { {}, QStringLiteral("larger than %1 MB").arg(MaxScanFileBytes >> 20) });
+        return Refused(
+            ScanFileKind::TwoColumn, name, { {}, QStringLiteral("larger than %1 MB").arg(MaxScanFileBytes >> 20) });
     // A file that grows while it is read is cut at the bound and then refused as too large.
     const QByteArray bytes = file.read(MaxScanFileBytes + 1);
     if (file.error() != QFileDevice::NoError)

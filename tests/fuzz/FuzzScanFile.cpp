@@ -10,8 +10,8 @@ using namespace interchange;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const ScanReading reading
-        = ReadScan(QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), QStringLiteral("fuzz"));
+    const ScanReading reading = ReadScan(
+        QByteArray(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size)), QStringLiteral("fuzz"));
     if (!reading.Ok()) {
         FUZZ_CHECK(reading.Samples.empty() && reading.Error.startsWith(QStringLiteral("fuzz: ")));
         return 0;

@@ -3,8 +3,8 @@
 // commands, and a compatibility setup with Assign all against the receiver simulator.
 #include "../mainwindow/MainFixture.h"
 
-#include "data/PublicStruct.h"
 #include "data/IniFile.h"
+#include "data/PublicStruct.h"
 #include "protocol/Commands.h"
 #include "ui/rf/FormMulitSet.h"
 #include "ui/rf/FormSetFreq.h"
@@ -18,10 +18,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QFile>
-#include <QTemporaryDir>
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -208,7 +208,8 @@ private slots:
         QVERIFY(multi->isVisible()); // cancelled: nothing was assigned
 
         // Export CSV in dBm: all three scans in one file, ascending, with the offset of Config.ini.
-        QVERIFY(IniWriteDouble(PublicStruct::Instance().ConfigPath(), QStringLiteral("Coordination"), QStringLiteral("ScanDbmOffset"), -95.5));
+        QVERIFY(IniWriteDouble(PublicStruct::Instance().ConfigPath(), QStringLiteral("Coordination"),
+            QStringLiteral("ScanDbmOffset"), -95.5));
         QTemporaryDir out;
         SetExportPathHook([&](const QString& suggested) { return out.filePath(suggested); });
         multi->cbScanForm->setCurrentIndex(1);

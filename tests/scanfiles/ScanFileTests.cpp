@@ -34,8 +34,10 @@ private slots:
     void exportsAreByteExact()
     {
         const auto samples = DbmSamplesOf(SmallScan, -97.5);
-        QCOMPARE(WriteScan(ScanForm::Receiver, samples, -97.5, Header), QByteArray("470.250,18\n470.500,35\n470.750,-10\n"));
-        QCOMPARE(WriteScan(ScanForm::Wwb, samples, -97.5, Header), QByteArray("470.250,-79.5\n470.500,-62.5\n470.750,-107.5\n"));
+        QCOMPARE(
+            WriteScan(ScanForm::Receiver, samples, -97.5, Header), QByteArray("470.250,18\n470.500,35\n470.750,-10\n"));
+        QCOMPARE(WriteScan(ScanForm::Wwb, samples, -97.5, Header),
+            QByteArray("470.250,-79.5\n470.500,-62.5\n470.750,-107.5\n"));
         QCOMPARE(WriteScan(ScanForm::Wsm, samples, -97.5, Header),
             QByteArray("Receiver;rx 1 2\r\nDate/Time;07-03-2026 09-05-02\r\nRFUnit;dBm\r\n"
                        "Frequency Range [kHz];470250;470750;3\r\nFrequency;RF level (%);RF level\r\n"
@@ -56,20 +58,23 @@ private slots:
             }
         }
         // The receiver's scale comes back as whole levels: dBm - offset, rounded.
-        const ScanReading levels = ReadScan(WriteScan(ScanForm::Receiver, fine, -100.0, Header), QStringLiteral("r.csv"));
+        const ScanReading levels
+            = ReadScan(WriteScan(ScanForm::Receiver, fine, -100.0, Header), QStringLiteral("r.csv"));
         QCOMPARE(Pairs(levels), (Points { { 470.125, 20 }, { 470.2, 0 }, { 606.0, 40 } }));
     }
 
     void handMadeFilesOfEachForm()
     {
         // RF Explorer: BOM, CRLF, header lines, a space after the comma.
-        const ScanReading rfe = ReadScan("\xEF\xBB\xBF" "RF Explorer CSV data file\r\nFrequency (MHz), Amplitude (dBm)\r\n"
+        const ScanReading rfe = ReadScan("\xEF\xBB\xBF"
+                                         "RF Explorer CSV data file\r\nFrequency (MHz), Amplitude (dBm)\r\n"
                                          "470.000, -101.5\r\n\r\n470.100, -88\r\n",
             QStringLiteral("rfe.csv"));
         QVERIFY2(rfe.Ok(), qPrintable(rfe.Error));
         QCOMPARE(Pairs(rfe), (Points { { 470.0, -101.5 }, { 470.1, -88.0 } }));
         // Semicolons with decimal commas, and tabs.
-        QCOMPARE(Pairs(ReadScan("470,25;-82,5\n470,5;-90\n", QStringLiteral("s.csv"))), (Points { { 470.25, -82.5 }, { 470.5, -90 } }));
+        QCOMPARE(Pairs(ReadScan("470,25;-82,5\n470,5;-90\n", QStringLiteral("s.csv"))),
+            (Points { { 470.25, -82.5 }, { 470.5, -90 } }));
         QCOMPARE(Pairs(ReadScan("470.25\t-82.5\n", QStringLiteral("t.csv"))), (Points { { 470.25, -82.5 } }));
         // WSM: decimal commas, a units line, CRLF.
         const ScanReading wsm = ReadScan("Receiver;EM 1\r\nDate/Time;01-02-2025 10-00-00\r\nRFUnit;dBm\r\n"
@@ -95,24 +100,36 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("message");
-        QTest::newRow("columns") << QByteArray("470.0,-80\n470.1,-80,3\n") << "f: line 2: expected 2 columns (MHz, dBm), found 3";
-        QTest::newRow("text") << QByteArray("Freq,Level\n470.0,-80\n470.1,strong\n") << "f: line 3: not a number: \"strong\"";
+        QTest::newRow("columns") << QByteArray("470.0,-80\n470.1,-80,3\n")
+                                 << "f: line 2: expected 2 columns (MHz, dBm), found 3";
+        QTest::newRow("text") << QByteArray("Freq,Level\n470.0,-80\n470.1,strong\n")
+                              << "f: line 3: not a number: \"strong\"";
         QTest::newRow("nan") << QByteArray("470.0,nan\n") << "f: line 1: not a number: \"nan\"";
-        QTest::newRow("descending") << QByteArray("470.1,-80\r\n470.0,-80\r\n") << "f: line 2: frequency 470 MHz does not ascend (after 470.1 MHz)";
-        QTest::newRow("level") << QByteArray("470.0,35\n470.1,120\n") << "f: line 2: level 120 dBm out of range (-200..50)";
+        QTest::newRow("descending") << QByteArray("470.1,-80\r\n470.0,-80\r\n")
+                                    << "f: line 2: frequency 470 MHz does not ascend (after 470.1 MHz)";
+        QTest::newRow("level") << QByteArray("470.0,35\n470.1,120\n")
+                               << "f: line 2: level 120 dBm out of range (-200..50)";
         QTest::newRow("empty") << QByteArray("Frequency,Level\n") << "f: no scan points";
-        QTest::newRow("wsm unit") << QByteArray("Receiver;x\nRFUnit;dBuV\n470000;;30\n") << "f: line 2: RF unit \"dBuV\" is not dBm";
-        QTest::newRow("wsm count") << QByteArray("Receiver;x\nFrequency Range [kHz];470000;470025;3\n470000;;-80\n470025;;-80\n")
+        QTest::newRow("wsm unit") << QByteArray("Receiver;x\nRFUnit;dBuV\n470000;;30\n")
+                                  << "f: line 2: RF unit \"dBuV\" is not dBm";
+        QTest::newRow("wsm count") << QByteArray(
+            "Receiver;x\nFrequency Range [kHz];470000;470025;3\n470000;;-80\n470025;;-80\n")
                                    << "f: line 2: the frequency range announces 3 points, the file holds 2";
-        QTest::newRow("wsm columns") << QByteArray("Receiver;x\n470000;-80\n") << "f: line 2: expected 3 columns (kHz;RF level %;dBm), found 2";
-        QTest::newRow("xml bomb") << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE l [<!ENTITY a \"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>\n<l>&b;</l>")
+        QTest::newRow("wsm columns") << QByteArray("Receiver;x\n470000;-80\n")
+                                     << "f: line 2: expected 3 columns (kHz;RF level %;dBm), found 2";
+        QTest::newRow("xml bomb") << QByteArray("<?xml version=\"1.0\"?>\n<!DOCTYPE l [<!ENTITY a "
+                                                "\"aaaaaaaa\"><!ENTITY b \"&a;&a;&a;&a;&a;&a;\">]>\n<l>&b;</l>")
                                   << "f: line 2: document type declarations and entities are not accepted";
-        QTest::newRow("sdb2 units") << QByteArray("<s><freq_set><f>1</f></freq_set><data_set freq_units=\"MHz\" ampl_units=\"dBm\"><v>1</v></data_set></s>")
+        QTest::newRow("sdb2 units") << QByteArray(
+            "<s><freq_set><f>1</f></freq_set><data_set freq_units=\"MHz\" ampl_units=\"dBm\"><v>1</v></data_set></s>")
                                     << "f: line 1, <data_set>: freq_units \"MHz\" is not KHz";
-        QTest::newRow("sdb2 count") << QByteArray("<s><freq_set><f>470000</f><f>470100</f></freq_set>\n<data_set ampl_units=\"dBm\"><v>-80</v></data_set></s>")
+        QTest::newRow("sdb2 count") << QByteArray("<s><freq_set><f>470000</f><f>470100</f></freq_set>\n<data_set "
+                                                  "ampl_units=\"dBm\"><v>-80</v></data_set></s>")
                                     << "f: <data_set> 1: 1 values for 2 frequencies";
-        QTest::newRow("sdb2 value") << QByteArray("<s><freq_set>\n<f>47O000</f></freq_set></s>") << "f: line 2, <f>: not a number: \"47O000\"";
-        QTest::newRow("sdb2 broken") << QByteArray("<s><freq_set><f>470000</f></s>") << "f: line 1: not well-formed XML";
+        QTest::newRow("sdb2 value") << QByteArray("<s><freq_set>\n<f>47O000</f></freq_set></s>")
+                                    << "f: line 2, <f>: not a number: \"47O000\"";
+        QTest::newRow("sdb2 broken") << QByteArray("<s><freq_set><f>470000</f></s>")
+                                     << "f: line 1: not well-formed XML";
     }
 
     void refusalsNameFileLineAndReason()
@@ -161,7 +178,9 @@ private slots:
         const std::vector<ScanView> ours { ViewOf(points) };
         const auto expected = IdleChannels(band, ours, threshold);
         for (const ScanForm form : { ScanForm::Wwb, ScanForm::Wsm }) {
-            const auto exported = WriteScan(form, DbmSamplesOf(LevelPointsOf(LatestLevels(points), band.StartFreq, band.StartChannel), offset), offset, Header);
+            const auto exported = WriteScan(form,
+                DbmSamplesOf(LevelPointsOf(LatestLevels(points), band.StartFreq, band.StartChannel), offset), offset,
+                Header);
             const ScanReading back = ReadScan(exported, QStringLiteral("tessaro.csv"));
             QVERIFY2(back.Ok(), qPrintable(back.Error));
             const std::vector<GridScan> imported { MapToGrid(band, back.Samples) };
@@ -193,7 +212,10 @@ private slots:
             return written.open(QIODevice::ReadOnly) ? written.readAll() : QByteArray();
         };
         QCOMPARE(contents(), QByteArray("470.000,-80.3\n470.250,-60.0\n"));
-        QCOMPARE(run({ in, out, QStringLiteral("--to"), QStringLiteral("receiver"), QStringLiteral("--dbm-offset"), QStringLiteral("-90") }).first, 0);
+        QCOMPARE(run({ in, out, QStringLiteral("--to"), QStringLiteral("receiver"), QStringLiteral("--dbm-offset"),
+                         QStringLiteral("-90") })
+                     .first,
+            0);
         QCOMPARE(contents(), QByteArray("470.000,10\n470.250,30\n"));
 
         QVERIFY(file.open(QIODevice::Append));
@@ -201,7 +223,8 @@ private slots:
         file.close();
         const auto [status, message] = run({ in, out, QStringLiteral("--to"), QStringLiteral("wsm") });
         QCOMPARE(status, 2);
-        QCOMPARE(message, QStringLiteral("tessaro-coord: in.csv: line 6: frequency 470.1 MHz does not ascend (after 470.25 MHz)\n"));
+        QCOMPARE(message,
+            QStringLiteral("tessaro-coord: in.csv: line 6: frequency 470.1 MHz does not ascend (after 470.25 MHz)\n"));
         QCOMPARE(run({ in, out, QStringLiteral("--to"), QStringLiteral("pdf") }).first, 2);
     }
 };

@@ -86,7 +86,8 @@ int ConvertScanMain(const QStringList& args)
     if (!reading.Ok())
         return Fail(reading.Error, BadInput);
     const QString receiver = QFileInfo(files[0]).completeBaseName();
-    const QByteArray bytes = interchange::WriteScan(*form, reading.Samples, offset, { receiver, QDateTime::currentDateTime() });
+    const QByteArray bytes
+        = interchange::WriteScan(*form, reading.Samples, offset, { receiver, QDateTime::currentDateTime() });
     QString error;
     if (!WriteWholeFile(files[1], bytes, &error))
         return Fail(QStringLiteral("cannot write %1: %2").arg(files[1], error), WriteFailed);

@@ -1,10 +1,11 @@
 // tessaro-coord: reads a coordination file, plans a frequency for every device within the time
 // budget, writes the plan as CSV and an analysis in words. Exit status: 0 every device placed,
-// 1 some could not be placed, 2 bad input, 3 an output could not be written.
+// 1 some could not be placed, 2 bad input, 3 an output could not be written. "convert-scan"
+// converts a scan file between the forms coordination tools exchange (ConvertScan.cpp).
+#include "ConvertScan.h"
 #include "coord/CoordFile.h"
 #include "coord/Explain.h"
 #include "coord/Search.h"
-#include "ConvertScan.h"
 
 #include <QCoreApplication>
 #include <QFile>

@@ -245,11 +245,13 @@ void TFrmMulitSet::btExportCsvClick()
         const ScanBlock& block = m_scans[static_cast<size_t>(position)];
         const TTMICListObj* device = FindDevice(m_devices, block.RXID, block.DevIdx);
         if (device && block.Points.PointCount > 0)
-            scans.push_back(interchange::LevelPointsOf(LatestLevels(block.Points), device->StartFreq, device->StartChannel));
+            scans.push_back(
+                interchange::LevelPointsOf(LatestLevels(block.Points), device->StartFreq, device->StartChannel));
     }
     if (scans.empty()) {
         ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);
         return;
     }
-    ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_compatibility"), QStringLiteral("Tessaro"), interchange::MergeHighest(scans));
+    ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_compatibility"), QStringLiteral("Tessaro"),
+        interchange::MergeHighest(scans));
 }

@@ -29,8 +29,11 @@ bool ExportScanPoints(QWidget* owner, const QComboBox& choice, const QString& ba
     std::span<const interchange::LevelPoint> points)
 {
     const ScanForm form = ChosenScanForm(choice);
-    const QString suffix = form == ScanForm::Wwb ? QStringLiteral("_dbm") : form == ScanForm::Wsm ? QStringLiteral("_wsm") : QString();
+    const QString suffix = form == ScanForm::Wwb ? QStringLiteral("_dbm")
+        : form == ScanForm::Wsm                  ? QStringLiteral("_wsm")
+                                                 : QString();
     const double offset = interchange::LoadScanDbmOffset(PublicStruct::Instance().ConfigPath());
-    const QByteArray bytes = interchange::WriteScan(form, interchange::DbmSamplesOf(points, offset), offset, { receiver, QDateTime::currentDateTime() });
+    const QByteArray bytes = interchange::WriteScan(
+        form, interchange::DbmSamplesOf(points, offset), offset, { receiver, QDateTime::currentDateTime() });
     return ExportToFile(owner, baseName + suffix + QStringLiteral(".csv"), QStringLiteral("CSV (*.csv)"), bytes);
 }
