@@ -327,11 +327,6 @@ double LoadScanDbmOffset(const QString& configPath)
     return LoadRanged(configPath, QStringLiteral("ScanDbmOffset"), DefaultScanDbmOffset, -200.0, 100.0);
 }
 
-double LoadImportThresholdDbm(const QString& configPath)
-{
-    return LoadRanged(configPath, QStringLiteral("ImportThresholdDbm"), DefaultImportThresholdDbm, MinDbm, MaxDbm);
-}
-
 std::optional<ScanForm> ScanFormNamed(const QString& name)
 {
     if (name == QLatin1String("receiver"))

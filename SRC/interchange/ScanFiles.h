@@ -21,10 +21,9 @@ constexpr double DefaultScanDbmOffset = -100.0;
 // An imported point above this level (dBm) marks its channel busy. With the default offset it
 // is the level 10 our own scan windows start with.
 constexpr double DefaultImportThresholdDbm = -90.0;
-// Config.ini, section [Coordination]: ScanDbmOffset (-200..100) and ImportThresholdDbm
-// (-200..50); a missing or unusable value takes the default.
+// Config.ini, section [Coordination], ScanDbmOffset (-200..100); a missing or unusable value
+// takes the default.
 double LoadScanDbmOffset(const QString& configPath);
-double LoadImportThresholdDbm(const QString& configPath);
 
 // Bounds on what a file may hold; a larger file is refused, never read in part.
 constexpr qint64 MaxScanFileBytes = 64LL << 20;
