@@ -20,7 +20,7 @@ bash tools/check-package.sh build
 ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   run_suite build-asan -DCMAKE_BUILD_TYPE=Debug -DTESSARO_SANITIZE=ON
 
-# libFuzzer (clang): each target runs 60 s under ASan and UBSan, two at a time, starting from a
+# libFuzzer (clang): each target runs 60 s under ASan and UBSan, two or three at a time, from a
 # copy of its corpus; what breaks an invariant is kept in build-fuzz/artifacts/. A fixed seed makes
 # this gate repeatable; longer runs with other seeds are for finding new faults (README, Fuzzing).
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
@@ -40,12 +40,12 @@ fuzz_target() {
     build-fuzz/tests/fuzz/fuzz_"$name" -seed=1 -max_total_time=60 -timeout=10 -detect_leaks=0 -print_final_stats=1 "${options[@]}" \
     -artifact_prefix=build-fuzz/artifacts/"$name"- "$work" >build-fuzz/fuzz_"$name".log 2>&1 || status=$?
   rm -rf "$work"
-  # Two targets run at a time: each line of the summary names its target.
+  # Targets run side by side: each line of the summary names its target.
   tail -n 12 build-fuzz/fuzz_"$name".log | sed "s/^/fuzz_$name: /"
   return $status
 }
 fuzz_failed=0
-for pair in "frame dispatch" "ini language" "coordfile"; do
+for pair in "frame dispatch" "ini language requesthead" "coordfile scanfile"; do
   pids=()
   for name in $pair; do fuzz_target "$name" & pids+=($!); done
   for pid in "${pids[@]}"; do wait "$pid" || fuzz_failed=1; done

@@ -1,6 +1,7 @@
 #include "data/RfRecords.h"
 
 #include "data/Device.h"
+#include "interchange/ScanFiles.h"
 
 #include <QSaveFile>
 #include <algorithm>
@@ -43,12 +44,8 @@ std::map<int, int> LatestLevels(const ScanPoints& points)
 
 QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel)
 {
-    QByteArray csv;
-    // Channels ascend with frequency (0.25 MHz per channel), so channel order is frequency order.
-    for (const auto& [channel, level] : LatestLevels(points)) {
-        AppendFormatted(csv, "%.3f,%d\n", ScanPointFrequency(startFreq, startChannel, channel), level);
-    }
-    return csv;
+    const auto levels = interchange::LevelPointsOf(LatestLevels(points), startFreq, startChannel);
+    return interchange::WriteScan(interchange::ScanForm::Receiver, interchange::DbmSamplesOf(levels, 0.0), 0.0, {});
 }
 
 void MaxHold::Merge(const ScanPoints& points)

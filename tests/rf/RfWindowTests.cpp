@@ -218,6 +218,15 @@ private slots:
         QFile csv(out.filePath(asked));
         QVERIFY(csv.open(QIODevice::ReadOnly));
         QCOMPARE(csv.readAll(), QByteArray("640.250,20\n640.500,80\n"));
+        // The same scan in dBm for coordination tools, with the default offset of -100 dB.
+        QVERIFY(scan.cbScanForm->isVisible());
+        scan.cbScanForm->setCurrentIndex(1);
+        scan.btExportCsv->click();
+        QCOMPARE(asked, QStringLiteral("scan_1_1_dbm.csv"));
+        QFile dbm(out.filePath(asked));
+        QVERIFY(dbm.open(QIODevice::ReadOnly));
+        QCOMPARE(dbm.readAll(), QByteArray("640.250,-80.0\n640.500,-20.0\n"));
+        scan.cbScanForm->setCurrentIndex(0);
 
         // A second scan of the same channel: the held maximum stays as the yellow curve.
         scan.btStart->click();

@@ -3,6 +3,7 @@
 // commands, and a compatibility setup with Assign all against the receiver simulator.
 #include "../mainwindow/MainFixture.h"
 
+#include "data/IniFile.h"
 #include "data/PublicStruct.h"
 #include "protocol/Commands.h"
 #include "ui/rf/FormMulitSet.h"
@@ -10,15 +11,18 @@
 #include "ui/rf/FormSetMuiltFreq.h"
 #include "ui/rf/FormSingleSet.h"
 #include "ui/rf/GraphDraw.h"
+#include "ui/rf/RfWindowParts.h"
 
 #include <NetNamespace.h>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPointer>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -214,6 +218,22 @@ private slots:
         multi->btSetFreqClick();
         QCOMPARE(listed, 3);
         QVERIFY(multi->isVisible()); // cancelled: nothing was assigned
+
+        // Export CSV in dBm: all three scans in one file, ascending, with the offset of Config.ini.
+        QVERIFY(IniWriteDouble(PublicStruct::Instance().ConfigPath(), QStringLiteral("Coordination"),
+            QStringLiteral("ScanDbmOffset"), -95.5));
+        QTemporaryDir out;
+        SetExportPathHook([&](const QString& suggested) { return out.filePath(suggested); });
+        multi->cbScanForm->setCurrentIndex(1);
+        multi->btExportCsv->click();
+        SetExportPathHook({});
+        QFile csv(out.filePath(QStringLiteral("scan_compatibility_dbm.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = csv.readAll().split('\n');
+        QCOMPARE(lines.size(), 61);
+        QCOMPARE(lines[0], QByteArray("600.000,-75.5"));
+        QCOMPARE(lines[21], QByteArray("640.250,-25.5"));
+        QCOMPARE(lines[59], QByteArray("704.750,-25.5"));
 
         // A new run hides the last run's legends and removes its curves.
         Check(multi->lbDevList, {});

@@ -1,6 +1,8 @@
 // tessaro-coord: reads a coordination file, plans a frequency for every device within the time
 // budget, writes the plan as CSV and an analysis in words. Exit status: 0 every device placed,
-// 1 some could not be placed, 2 bad input, 3 an output could not be written.
+// 1 some could not be placed, 2 bad input, 3 an output could not be written. "convert-scan"
+// converts a scan file between the forms coordination tools exchange (ConvertScan.cpp).
+#include "ConvertScan.h"
 #include "coord/CoordFile.h"
 #include "coord/Explain.h"
 #include "coord/Search.h"
@@ -19,6 +21,7 @@ namespace
 enum Exit { AllPlaced = 0, SomeUnplaced = 1, BadInput = 2, WriteFailed = 3 };
 
 const char* const Help = R"(Usage: tessaro-coord [OPTION]... FILE
+  or:  tessaro-coord convert-scan IN OUT --to wwb|wsm|receiver (see convert-scan --help)
 Plan a frequency for every device of the coordination file FILE (JSON, described in the
 README) so that no two carriers are closer than the spacing and no intermodulation product of
 the rule's level lands within the guard of a carrier. The search returns the plan that places
@@ -137,6 +140,8 @@ int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    if (args.value(0) == QLatin1String("convert-scan"))
+        return ConvertScanMain(args.mid(1));
     QString planPath;
     QString analysisPath;
     QString input;

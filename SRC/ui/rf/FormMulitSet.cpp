@@ -5,11 +5,15 @@
 #include "lang/Language.h"
 #include "protocol/Messages.h"
 #include "ui/DialogParts.h"
+#include "ui/FormMessage.h"
 #include "ui/rf/ChartReadout.h"
 #include "ui/rf/FormSetMuiltFreq.h"
 #include "ui/rf/GraphDraw.h"
+#include "ui/rf/RfWindowParts.h"
+#include "ui/rf/ScanExport.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -65,12 +69,17 @@ TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
     btSetFreq = NewButton(this, "btSetFreq", BuiltinText(81));
     btSetFreq->setEnabled(false);
     c.ButtonBar->addWidget(btSetFreq);
+    cbScanForm = NewScanFormChoice(this);
+    btExportCsv = NewButton(this, "btExportCsv", ExportCsvText());
+    c.ButtonBar->addWidget(cbScanForm);
+    c.ButtonBar->addWidget(btExportCsv);
     GraphDraw1->SetColorLine(0, SeriesColour(0));
     CreateLegend();
 
     connect(btStart, &QPushButton::clicked, this, &TFrmMulitSet::btStartClick);
     connect(btStop, &QPushButton::clicked, this, &TFrmMulitSet::btStopClick);
     connect(btSetFreq, &QPushButton::clicked, this, &TFrmMulitSet::btSetFreqClick);
+    connect(btExportCsv, &QPushButton::clicked, this, &TFrmMulitSet::btExportCsvClick);
     resize(1089, 535);
 }
 
@@ -288,4 +297,23 @@ void TFrmMulitSet::btSetFreqClick()
     }
     if (m_done)
         accept();
+}
+
+// Every device's scan so far in one file: the highest level at each frequency.
+void TFrmMulitSet::btExportCsvClick()
+{
+    std::vector<std::vector<interchange::LevelPoint>> scans;
+    for (int position = 0; position <= m_scanIndex && position < MaxScans; ++position) {
+        const ScanBlock& block = m_scans[static_cast<size_t>(position)];
+        const TTMICListObj* device = FindDevice(m_devices, block.RXID, block.DevIdx);
+        if (device && block.Points.PointCount > 0)
+            scans.push_back(
+                interchange::LevelPointsOf(LatestLevels(block.Points), device->StartFreq, device->StartChannel));
+    }
+    if (scans.empty()) {
+        ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);
+        return;
+    }
+    ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_compatibility"), QStringLiteral("Tessaro"),
+        interchange::MergeHighest(scans));
 }

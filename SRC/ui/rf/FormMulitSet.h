@@ -12,7 +12,7 @@ class DeviceList;
 
 // Compatibility setup: the bands of up to ten checked devices are scanned one after another and
 // drawn together, one curve and legend per device; Set Freq then offers every listed device the
-// channels that no scan found busy (TFrmSetMuiltFreq).
+// channels that no scan found busy (TFrmSetMuiltFreq). Export CSV writes all scans merged.
 class TFrmMulitSet : public QDialog, public ToolReplyHandler
 {
     Q_OBJECT
@@ -37,6 +37,7 @@ public:
     void btStartClick();
     void btStopClick();
     void btSetFreqClick();
+    void btExportCsvClick();
     void OnScanPoint(int rxid, const uint8_t* payload) override;
     void OnScanEnd(int rxid, int command) override;
 
@@ -56,6 +57,8 @@ public:
     QPushButton* btStart;
     QPushButton* btStop;
     QPushButton* btSetFreq = nullptr;
+    QComboBox* cbScanForm = nullptr; // the form Export CSV writes
+    QPushButton* btExportCsv = nullptr;
     std::array<QLabel*, MaxScans> lbDevCol {}; // lbDevCol1 .. lbDevCol10
     std::array<QLabel*, MaxScans> lbDev {}; // lbDev1 .. lbDev10
     QWidget* LegendStrip = nullptr; // beside the chart, holding the legend

@@ -8,8 +8,10 @@
 #include "ui/FormMessage.h"
 #include "ui/rf/GraphDraw.h"
 #include "ui/rf/RfWindowParts.h"
+#include "ui/rf/ScanExport.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
 
@@ -43,6 +45,8 @@ TFrmScanRF::TFrmScanRF(QWidget* owner, const DeviceList& devices)
     btExportCsv = NewButton(this, "btExportCsv", ExportCsvText());
     btSavePicture = NewButton(this, "btSavePicture", SavePictureText());
     c.ButtonBar->insertWidget(0, cbMaxHold);
+    cbScanForm = NewScanFormChoice(this);
+    c.ButtonBar->addWidget(cbScanForm);
     c.ButtonBar->addWidget(btExportCsv);
     c.ButtonBar->addWidget(btSavePicture);
 
@@ -135,8 +139,9 @@ void TFrmScanRF::btExportCsvClick()
         ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);
         return;
     }
-    ExportToFile(this, QStringLiteral("scan_%1_%2.csv").arg(device->RXID).arg(device->DevIdx),
-        QStringLiteral("CSV (*.csv)"), ScanCsv(m_points, device->StartFreq, device->StartChannel));
+    const auto points = interchange::LevelPointsOf(LatestLevels(m_points), device->StartFreq, device->StartChannel);
+    ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_%1_%2").arg(device->RXID).arg(device->DevIdx),
+        QStringLiteral("%1:%2").arg(device->RXID).arg(device->DevIdx), points);
 }
 
 void TFrmScanRF::btSavePictureClick()

@@ -11,7 +11,8 @@ class QCheckBox;
 // The frequency scan window: one receiver sweeps its band, and the level of each channel is
 // drawn over frequency as the points arrive. Max hold keeps, while the window is open, the
 // highest level per channel of successive scans of the same channel as a second curve. A scan's
-// points export as CSV and the chart as PNG.
+// points export as CSV (the receiver's scale, or dBm in the forms coordination tools read) and
+// the chart as PNG.
 class TFrmScanRF : public QDialog, public ToolReplyHandler
 {
     Q_OBJECT
@@ -48,6 +49,7 @@ public:
     QPushButton* btStart;
     QPushButton* btStop;
     QCheckBox* cbMaxHold = nullptr;
+    QComboBox* cbScanForm = nullptr; // the form Export CSV writes
     QPushButton* btExportCsv = nullptr;
     QPushButton* btSavePicture = nullptr;
 
