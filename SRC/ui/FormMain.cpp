@@ -387,6 +387,7 @@ void TFrmMain::mnDelDeviceClick()
 
     m_devices.RemoveFirst(rxid, devIdx);
     m_watch.Forget(rxid, devIdx);
+    m_alertLines.Forget(rxid, devIdx);
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         CloseTile(tile);
     SaveDeviceList();

@@ -1,4 +1,5 @@
 #pragma once
+#include "data/AlertLines.h"
 #include "data/ChannelWatch.h"
 #include "data/Device.h"
 #include "protocol/Frame.h"
@@ -25,6 +26,7 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class AlertSound;
 class DatagramEvent;
 class DeferredSave;
 struct StatusReply;
@@ -110,7 +112,8 @@ public:
     // what it costs; it is on otherwise.
     const ChannelWatch& Watch() const { return m_watch; }
     void SetWatching(bool on) { m_watching = on; }
-    void WatchTimerTimer(); // the lost time on the tiles and the low-battery flash
+    void WatchTimerTimer(); // the lost time on the tiles, the low-battery flash, flap summaries
+    AlertSound& Sound() const { return *m_alertSound; }
     // Red text for a row whose data value is not 0; grey for a lost channel.
     void lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const;
 
@@ -164,6 +167,10 @@ private:
     void ShowLost(int rxid, int devIdx, bool lost);
     void ApplyWatchLook(TTMICObject& tile) const;
     void ResetWatch();
+    bool AlertStarts(int rxid, int devIdx, AlertKind kind, uint32_t now); // true: show its line
+    void CallOperator(AlertKind kind, uint32_t now); // the alert sound
+    void CreateAlertControls();
+    void ApplyAlertTexts();
     void AddChannelMessage(const char* chinese, const char* english, int rxid, int devIdx);
     void LogEvent(const QString& line);
 
@@ -215,6 +222,7 @@ private:
     QAction* tbSingleSet = nullptr;
     QAction* tbCompSetup = nullptr;
     QAction* tbAbout = nullptr;
+    QAction* tbMute = nullptr; // silences the alert sound until the next new alert
 
     QMenu* PopupMenu1 = nullptr;
     QAction* mnDelDevice = nullptr;
@@ -247,4 +255,6 @@ private:
     QTimer* WatchTimer = nullptr;
     bool m_flashPhase = false;
     bool m_eventLogFailureShown = false;
+    AlertLines m_alertLines;
+    AlertSound* m_alertSound = nullptr;
 };
