@@ -8,6 +8,7 @@
 #include "lang/Language.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
+#include "store/TimelineStore.h"
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormAbout.h"

@@ -27,6 +27,8 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class AlertSound;
+class TimelineStore;
+class TFrmTimeline;
 class DatagramEvent;
 class DeferredSave;
 struct StatusReply;
@@ -114,6 +116,12 @@ public:
     void SetWatching(bool on) { m_watching = on; }
     void WatchTimerTimer(); // the lost time on the tiles, the low-battery flash, flap summaries
     AlertSound& Sound() const { return *m_alertSound; }
+    // Timeline.sqlite: every status reply and event (see store/TimelineStore.h).
+    TimelineStore& Timeline() const { return *m_timeline; }
+    void RecordStatus(int rxid, int devIdx, const StatusReply& status, int source);
+    void RecordEvent(int rxid, int devIdx, const QString& kind, int64_t value = 0, const QString& text = {});
+    // Opens a timeline window, on the device list's selected channel or on all channels.
+    TFrmTimeline* OpenTimeline(bool selectedChannel);
     // Red text for a row whose data value is not 0; grey for a lost channel.
     void lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const;
 
@@ -171,6 +179,8 @@ private:
     void CallOperator(AlertKind kind, uint32_t now); // the alert sound
     void CreateAlertControls();
     void ApplyAlertTexts();
+    void CreateTimelineRecorder();
+    void AddTimelineActions();
     void AddChannelMessage(const char* chinese, const char* english, int rxid, int devIdx);
     void LogEvent(const QString& line);
 
@@ -229,6 +239,8 @@ private:
     QAction* mnProperty = nullptr;
     QAction* mnRFHistory2 = nullptr;
     QAction* mnScanFreq = nullptr;
+    QAction* mnTimeline = nullptr; // Devices menu
+    QAction* mnTimeline2 = nullptr; // pop-up menu
 
     // Tile area state.
     std::array<bool, TileSlotCount> m_tileSlots {};
@@ -257,4 +269,5 @@ private:
     bool m_eventLogFailureShown = false;
     AlertLines m_alertLines;
     AlertSound* m_alertSound = nullptr;
+    std::unique_ptr<TimelineStore> m_timeline;
 };

@@ -12,6 +12,7 @@
 #include "lang/Language.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
+#include "store/TimelineStore.h"
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMessage.h"
@@ -168,10 +169,12 @@ void TFrmMain::HandleFrame(const QString& source, const uint8_t* frame, int n)
     } else if (cmd == CMD_DEVICE_INFO && len == DeviceInfoLen) {
         HandleDeviceInfo(source, frame, n);
     } else if ((cmd == CMD_SET_CHANNEL_ACK || cmd == CMD_SET_SQ_ACK) && len == AckLen) {
+        RecordEvent(rxid, devIdx, cmd == CMD_SET_CHANNEL_ACK ? TimelineEvent::SetChannel : TimelineEvent::SetSquelch, payload[0]);
         OfferToWindows(SetReplyWindows, [&](ToolReplyHandler& w) { w.OnSetReply(rxid, devIdx, cmd); });
     } else if (cmd == CMD_SCAN_POINT && len == ScanPointLen) {
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanPoint(rxid, payload); });
     } else if (cmd == CMD_SCAN_END && len == AckLen) {
+        RecordEvent(rxid, devIdx, TimelineEvent::ScanEnd);
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanEnd(rxid, cmd); });
     } else if (cmd == CMD_SEARCH_REPLY && len == SearchReplyLen) {
         if (ToolReplyHandler* search = OpenToolWindow(ToolWindow::SearceHR))
@@ -193,6 +196,7 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
     const int devIdx = FrameDevIdx(frame);
     ToolReplyHandler* history = OpenToolWindow(ToolWindow::RFHistory);
     if (history && PublicStruct::Instance().RFHistoryBusy) {
+        RecordStatus(rxid, devIdx, *status, TimelineStore::SourceRfHistory);
         history->OnStatus(rxid, devIdx, FramePayload(frame));
         return;
     }
@@ -233,6 +237,7 @@ void TFrmMain::HandleSyncResult(const uint8_t* frame, int n)
     if (ps.SyncStartTick == 0)
         return;
     ps.SyncStartTick = 0;
+    RecordEvent(FrameRxid(frame), FrameDevIdx(frame), TimelineEvent::Sync, *result);
     if (*result == 1 || *result == 2)
         QCoreApplication::postEvent(this, new MessageEvent(MSG_NOTIFY, 3, *result));
 }
@@ -264,6 +269,7 @@ void TFrmMain::UpdateKnownDevice(TTMICListObj& record, const QString& source, co
         record.ConnectDeadline = 0;
         record.Connected = true;
         AddMessage(QString::asprintf(BuiltinText(43).toUtf8().constData(), record.RXID));
+        RecordEvent(record.RXID, record.DevIdx, TimelineEvent::Connect);
     }
     if (TTMICObject* tile = FindTile(record.RXID, record.DevIdx)) {
         tile->SetTitle(record.Name);

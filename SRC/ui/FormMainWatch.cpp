@@ -11,6 +11,7 @@
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
+#include "store/TimelineStore.h"
 #include "ui/AlertSound.h"
 #include "ui/TTMICObject.h"
 
@@ -53,6 +54,7 @@ void TFrmMain::CreateWatchTimer()
     connect(WatchTimer, &QTimer::timeout, this, &TFrmMain::WatchTimerTimer);
     WatchTimer->start();
     CreateAlertControls();
+    CreateTimelineRecorder();
 }
 
 // The tool bar's Mute button silences the alert sound until the next new alert.
@@ -72,6 +74,9 @@ void TFrmMain::ApplyAlertTexts()
 {
     if (tbMute)
         tbMute->setText(LanguageText("静音", "Mute"));
+    for (QAction* timeline : { mnTimeline, mnTimeline2 })
+        if (timeline)
+            timeline->setText(LanguageText("时间线", "Timeline"));
 }
 
 void TFrmMain::CallOperator(AlertKind kind, uint32_t now)
@@ -111,6 +116,7 @@ void TFrmMain::WatchPollSending(const TTMICListObj& record, uint32_t now)
     const int limit = PublicStruct::Instance().AlertLostPolls;
     if (m_watching && m_watch.PollSending(record.RXID, record.DevIdx, now, limit)) {
         ShowLost(record.RXID, record.DevIdx, true);
+        RecordEvent(record.RXID, record.DevIdx, TimelineEvent::Lost);
         if (AlertStarts(record.RXID, record.DevIdx, AlertKind::Lost, now))
             AddChannelMessage("连接丢失[%1:%2]", "Lost connection [%1:%2]", record.RXID, record.DevIdx);
     }
@@ -120,6 +126,7 @@ void TFrmMain::WatchAnswered(int rxid, int devIdx)
 {
     if (m_watching && m_watch.Answered(rxid, devIdx)) {
         ShowLost(rxid, devIdx, false);
+        RecordEvent(rxid, devIdx, TimelineEvent::Restored);
         if (m_alertLines.End(rxid, devIdx, AlertKind::Lost))
             AddChannelMessage("连接已恢复[%1:%2]", "Connection restored [%1:%2]", rxid, devIdx);
     }
@@ -135,6 +142,7 @@ bool TFrmMain::AlertStarts(int rxid, int devIdx, AlertKind kind, uint32_t now)
 
 void TFrmMain::WatchStatus(const TTMICListObj& record, const StatusReply& status)
 {
+    RecordStatus(record.RXID, record.DevIdx, status, TimelineStore::SourceCycle);
     if (!m_watching)
         return;
     const int rxid = record.RXID;
@@ -145,14 +153,17 @@ void TFrmMain::WatchStatus(const TTMICListObj& record, const StatusReply& status
     for (WatchEvent event : m_watch.Status(rxid, devIdx, status.Battery, status.RfA, status.RfB, status.Level, alerts, now)) {
         switch (event) {
         case WatchEvent::LowBattery:
+            RecordEvent(rxid, devIdx, TimelineEvent::LowBattery, status.Battery);
             if (AlertStarts(rxid, devIdx, AlertKind::LowBattery, now))
                 AddChannelMessage("电池电量低[%1:%2]", "Low battery [%1:%2]", rxid, devIdx);
             break;
         case WatchEvent::RfLost:
+            RecordEvent(rxid, devIdx, TimelineEvent::RfLossStart);
             if (AlertStarts(rxid, devIdx, AlertKind::RfLoss, now))
                 AddChannelMessage("射频信号丢失[%1:%2]", "RF loss [%1:%2]", rxid, devIdx);
             break;
         case WatchEvent::RfRestored:
+            RecordEvent(rxid, devIdx, TimelineEvent::RfLossEnd, m_watch.State(rxid, devIdx)->RfLastEpisodeMs);
             if (m_alertLines.End(rxid, devIdx, AlertKind::RfLoss))
                 AddMessage(LanguageText("射频信号恢复[%1:%2]，持续 %3 秒", "RF restored [%1:%2] after %3 s")
                                .arg(rxid)
