@@ -19,10 +19,10 @@ constexpr int SizeCutSteps = 20;
 constexpr int64_t DayMs = 24LL * 3600 * 1000;
 
 const char* const Schema[] = {
+    // Kept in channel and time order: a lane of the timeline is one range of the table.
     "CREATE TABLE IF NOT EXISTS status (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
     " rf_a INTEGER, rf_b INTEGER, audio INTEGER, battery INTEGER, antenna INTEGER, squelch INTEGER,"
-    " channel INTEGER, source INTEGER NOT NULL)",
-    "CREATE INDEX IF NOT EXISTS status_by_channel ON status (rxid, devidx, t)",
+    " channel INTEGER, source INTEGER NOT NULL, PRIMARY KEY (rxid, devidx, t, source)) WITHOUT ROWID",
     "CREATE TABLE IF NOT EXISTS events (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
     " kind TEXT NOT NULL, value INTEGER, text TEXT)",
     "CREATE INDEX IF NOT EXISTS events_by_time ON events (t)",
@@ -161,7 +161,7 @@ bool TimelineStore::Open(WriterDatabase& db)
     if (ok) {
         db.m_insertStatus = std::make_unique<QSqlQuery>(sql);
         db.m_insertEvent = std::make_unique<QSqlQuery>(sql);
-        ok = db.m_insertStatus->prepare(QStringLiteral("INSERT INTO status VALUES (?,?,?,?,?,?,?,?,?,?,?)"))
+        ok = db.m_insertStatus->prepare(QStringLiteral("INSERT OR REPLACE INTO status VALUES (?,?,?,?,?,?,?,?,?,?,?)"))
             && db.m_insertEvent->prepare(QStringLiteral("INSERT INTO events VALUES (?,?,?,?,?,?)"));
         if (!ok)
             db.Error = db.m_insertStatus->lastError().text() + db.m_insertEvent->lastError().text();
@@ -217,13 +217,11 @@ bool WriteBatch(WriterDatabase& db, const std::vector<StatusRow>& status, const 
     return false;
 }
 
-// Rows come in time order (near enough), so the oldest are those of the lowest row ids.
+// Runs on the writer thread: each statement scans the table, which the GUI never waits for.
 void Prune(WriterDatabase& db, const TimelineLimits& limits)
 {
     const int64_t cutoff = NowMs() - static_cast<int64_t>(limits.RetentionDays) * DayMs;
-    db.Exec(QStringLiteral("DELETE FROM status WHERE rowid < coalesce((SELECT rowid FROM status WHERE t >= %1 "
-                           "ORDER BY rowid LIMIT 1), (SELECT max(rowid) + 1 FROM status))")
-                .arg(cutoff));
+    db.Exec(QStringLiteral("DELETE FROM status WHERE t < %1").arg(cutoff));
     db.Exec(QStringLiteral("DELETE FROM events WHERE t < %1").arg(cutoff));
     auto usedBytes = [&db] {
         return (db.Value(QStringLiteral("PRAGMA page_count")) - db.Value(QStringLiteral("PRAGMA freelist_count")))
@@ -235,8 +233,7 @@ void Prune(WriterDatabase& db, const TimelineLimits& limits)
         if (used <= limits.MaxBytes)
             break;
         const int64_t permille = std::clamp<int64_t>(1000 - limits.MaxBytes * 900 / used, 50, 1000);
-        db.Exec(QStringLiteral("DELETE FROM status WHERE rowid <= (SELECT min(rowid) + (max(rowid) - min(rowid)) * %1 / 1000 "
-                               "FROM status)")
+        db.Exec(QStringLiteral("DELETE FROM status WHERE t <= (SELECT min(t) + (max(t) - min(t)) * %1 / 1000 FROM status)")
                     .arg(permille));
         db.Exec(QStringLiteral("DELETE FROM events WHERE t < (SELECT min(t) FROM status)"));
     }

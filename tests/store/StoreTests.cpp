@@ -163,7 +163,7 @@ private slots:
                                 - reader.Value(QStringLiteral("PRAGMA freelist_count")))
             * reader.Value(QStringLiteral("PRAGMA page_size"));
         QVERIFY2(used <= cap, qPrintable(QString::number(used)));
-        QCOMPARE(reader.Value(QStringLiteral("SELECT max(t) FROM status")), now - 1);
+        QCOMPARE(reader.Value(QStringLiteral("SELECT max(t) FROM status")), now); // the newest row, from before the burst
         QVERIFY(reader.Value(QStringLiteral("SELECT count(*) FROM status")) > 1000);
     }
 

@@ -76,8 +76,8 @@ void WriterFigures(const QString& folder)
     const size_t rows = FillDay(store, start, 1024, &handOverUs);
     const double cpu = CpuSeconds() - cpu0;
     std::printf("writer, 1024 channels, a day at the cycle's rate + 1 h of RF history: %zu rows, %.0f rows per CPU-second "
-                "(%.1f days of the show per CPU-second)\n",
-        rows, rows / cpu, rows / cpu / (DayMs / CycleMs));
+                "(a day of the show costs %.1f CPU-seconds)\n",
+        rows, rows / cpu, cpu);
     std::printf("GUI thread per handed-over row: %.2f us\n", handOverUs);
 }
 
