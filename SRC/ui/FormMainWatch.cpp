@@ -16,6 +16,7 @@
 #include "ui/TTMICObject.h"
 
 #include <QListWidget>
+#include <QPainter>
 #include <QStyle>
 #include <QTimer>
 #include <QToolBar>
@@ -27,6 +28,22 @@ namespace
 constexpr int WatchInterval = 500; // the flash phase and the lost time's steps
 constexpr int MessageLineLimit = 5000; // older lines leave the list; Events.log keeps them all
 constexpr int LostRole = Qt::UserRole + 1; // on a row's first cell: the channel is lost
+
+// The Mute button's picture at the tool bar's icon size: a loudspeaker struck through.
+QIcon MuteIcon()
+{
+    QPixmap picture(65, 65);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(60, 70, 90));
+    p.drawPolygon(QPolygon({ QPoint(8, 24), QPoint(20, 24), QPoint(36, 10), QPoint(36, 55), QPoint(20, 41), QPoint(8, 41) }));
+    p.setPen(QPen(QColor(210, 0, 0), 6, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(42, 22, 60, 43);
+    p.drawLine(60, 22, 42, 43);
+    return QIcon(picture);
+}
 
 QString SummaryLine(const AlertLines::Summary& s)
 {
@@ -61,7 +78,7 @@ void TFrmMain::CreateWatchTimer()
 void TFrmMain::CreateAlertControls()
 {
     m_alertSound = new AlertSound(this);
-    tbMute = new QAction(style()->standardIcon(QStyle::SP_MediaVolumeMuted), QString(), this);
+    tbMute = new QAction(MuteIcon(), QString(), this);
     tbMute->setObjectName(QStringLiteral("tbMute"));
     ToolBar1->addSeparator();
     ToolBar1->addAction(tbMute);
