@@ -14,11 +14,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QSpinBox>
 #include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -253,6 +253,43 @@ private slots:
         flap();
         QCOMPARE(Messages(*show.window).mid(9),
             QStringList({ QStringLiteral("RF loss [1:1]"), QStringLiteral("RF restored [1:1] after 0.5 s") }));
+    }
+
+    // Whatever a channel sends (here the battery and RF flipping with every reply, ten replies a
+    // second for two minutes), it adds no more than a few lines a minute; other channels' lines
+    // still get through one by one.
+    void floodingChannelAddsFewLines()
+    {
+        Show show(Records(2));
+        PublicStruct::Instance().AlertRFHoldReplies = 1;
+        for (int i = 0; i < 1200; ++i) {
+            const bool low = i % 2 == 0;
+            show.Status(1, 1, low ? 1 : 3, low ? 0 : 90, low ? 0 : 90, 40);
+            Advance(100);
+            if (i % 5 == 0)
+                show.window->WatchTimerTimer();
+        }
+        const QStringList lines = Messages(*show.window);
+        QVERIFY2(lines.size() <= 2 * (2 * AlertLines::FlapLimit + 1) + 2, qPrintable(lines.join(QLatin1Char('|'))));
+        const QStringList summaries = lines.filter(QRegularExpression(QStringLiteral("^RF loss \\[1:1\\] \\d+ times in the last minute$")));
+        QCOMPARE(summaries.size(), 2); // at once, then a minute later with that minute's count
+        QVERIFY2(summaries.last().split(QLatin1Char(' ')).at(3).toInt() >= 290, qPrintable(summaries.last()));
+        show.Status(1, 2, 3, 0, 0, 40);
+        QCOMPARE(Messages(*show.window).last(), QStringLiteral("RF loss [1:2]"));
+        PublicStruct::Instance().AlertRFHoldReplies = 2;
+    }
+
+    // Thresholds out of range in a hand-edited Config.ini read as the nearest allowed value.
+    void hostileThresholdsAreClamped()
+    {
+        ExeDir dir(Records(1), "AlertRFLevel=500\r\nAlertLostPolls=0\r\nAlertLowBatteryBars=7\r\nAlertRFHoldReplies=-3\r\n"
+                               "AlertVolume=1000\r\n");
+        const PublicStruct ps(dir.Path());
+        QCOMPARE(ps.AlertRFLevel, 100);
+        QCOMPARE(ps.AlertLostPolls, 1);
+        QCOMPARE(ps.AlertLowBatteryBars, 2);
+        QCOMPARE(ps.AlertRFHoldReplies, 1);
+        QCOMPARE(ps.AlertVolume, 100);
     }
 
     // The thresholds of the settings window: stored, read back, and obeyed by the watch.

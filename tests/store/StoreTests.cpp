@@ -167,6 +167,27 @@ private slots:
         QVERIFY(reader.Value(QStringLiteral("SELECT count(*) FROM status")) > 1000);
     }
 
+    // The README's queries, by the sqlite3 tool, while the writer has the file open.
+    void sqlite3ToolAnswersTheDocumentedQueries()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Timeline.sqlite"));
+        TimelineStore store(path);
+        const int64_t now = QDateTime::currentMSecsSinceEpoch();
+        store.Record(Row(now - 5000, 4, 3, 12));
+        store.Record(EventRow { now - 4000, 4, 3, TimelineEvent::RfLossEnd, 1400, {} });
+        store.Record(EventRow { now - 3000, 4, 3, TimelineEvent::RfLossEnd, 9100, {} });
+        store.Flush();
+        QProcess sqlite;
+        sqlite.start(QStringLiteral("sqlite3"),
+            { path,
+                QStringLiteral("SELECT rxid, devidx, value / 1000.0 AS seconds FROM events WHERE kind = 'rf_loss_end' "
+                               "AND t > (strftime('%s', 'now') - 86400) * 1000 ORDER BY value DESC;"
+                               "SELECT rxid, devidx, count(*) FROM status GROUP BY rxid, devidx;") });
+        QVERIFY(sqlite.waitForFinished());
+        QCOMPARE(sqlite.readAllStandardOutput(), QByteArray("4|3|9.1\n4|3|1.4\n4|3|1\n"));
+    }
+
     // A folder where the file should be: said once however many batches fail, and Record goes on.
     void unwritableDatabaseIsSaidOnce()
     {
