@@ -74,23 +74,35 @@ Lane TimelineQuery::Read(const ChannelKey& channel, int64_t fromMs, int64_t toMs
     if (columns <= 0 || toMs <= fromMs)
         return lane;
     lane.Columns.resize(static_cast<size_t>(columns));
+    // The rows come in time order from the table's key; folding them here is several times
+    // cheaper than SQLite's GROUP BY over a computed column.
     QSqlQuery query = Prepared(m_name,
-        "SELECT (t - :from) * :columns / (:to - :from) AS col, min(rf_a), max(rf_a), min(rf_b), max(rf_b),"
-        " min(audio), max(audio), min(battery) FROM status"
-        " WHERE rxid = :rxid AND devidx = :devidx AND t >= :from AND t < :to GROUP BY col");
+        "SELECT t, rf_a, rf_b, audio, battery FROM status"
+        " WHERE rxid = :rxid AND devidx = :devidx AND t >= :from AND t < :to");
     query.bindValue(QStringLiteral(":from"), static_cast<qlonglong>(fromMs));
     query.bindValue(QStringLiteral(":to"), static_cast<qlonglong>(toMs));
-    query.bindValue(QStringLiteral(":columns"), columns);
     query.bindValue(QStringLiteral(":rxid"), channel.Rxid);
     query.bindValue(QStringLiteral(":devidx"), channel.DevIdx);
     if (query.exec()) {
+        const int64_t span = toMs - fromMs;
         while (query.next()) {
-            const int col = query.value(0).toInt();
+            const int64_t col = (query.value(0).toLongLong() - fromMs) * columns / span;
             if (col < 0 || col >= columns)
                 continue;
-            auto byte = [&query](int i) { return static_cast<uint8_t>(std::clamp(query.value(i).toInt(), 0, 255)); };
-            lane.Columns[static_cast<size_t>(col)]
-                = { true, byte(1), byte(2), byte(3), byte(4), byte(5), byte(6), byte(7) };
+            auto level = [&query](int i) { return static_cast<uint8_t>(std::clamp(query.value(i).toInt(), 0, 255)); };
+            const uint8_t a = level(1), b = level(2), audio = level(3), battery = level(4);
+            LaneColumn& c = lane.Columns[static_cast<size_t>(col)];
+            if (!c.Has) {
+                c = { true, a, a, b, b, audio, audio, battery };
+                continue;
+            }
+            c.MinA = std::min(c.MinA, a);
+            c.MaxA = std::max(c.MaxA, a);
+            c.MinB = std::min(c.MinB, b);
+            c.MaxB = std::max(c.MaxB, b);
+            c.MinAudio = std::min(c.MinAudio, audio);
+            c.MaxAudio = std::max(c.MaxAudio, audio);
+            c.MinBattery = std::min(c.MinBattery, battery);
         }
     } else {
         m_error = query.lastError().text();
