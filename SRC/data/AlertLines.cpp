@@ -19,8 +19,8 @@ uint64_t AlertLines::Key(int rxid, int devIdx, AlertKind kind)
 
 void AlertLines::DropOld(Channel& channel, uint32_t now)
 {
-    const auto recent = std::find_if(channel.Starts.begin(), channel.Starts.end(),
-        [now](uint32_t start) { return now - start < WindowMs; });
+    const auto recent = std::find_if(
+        channel.Starts.begin(), channel.Starts.end(), [now](uint32_t start) { return now - start < WindowMs; });
     channel.Starts.erase(channel.Starts.begin(), recent);
 }
 

@@ -1,12 +1,12 @@
 #include "store/TimelineQuery.h"
 
 #include <QDateTime>
-#include <algorithm>
 #include <QIODevice>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QVariant>
+#include <algorithm>
 
 namespace
 {
@@ -108,14 +108,16 @@ Lane TimelineQuery::Read(const ChannelKey& channel, int64_t fromMs, int64_t toMs
         m_error = query.lastError().text();
     }
     QSqlQuery events = Prepared(m_name,
-        "SELECT t, kind, value FROM events WHERE rxid = :rxid AND devidx = :devidx AND t >= :from AND t < :to ORDER BY t");
+        "SELECT t, kind, value FROM events WHERE rxid = :rxid AND devidx = :devidx AND t >= :from AND t < :to ORDER BY "
+        "t");
     events.bindValue(QStringLiteral(":from"), static_cast<qlonglong>(fromMs));
     events.bindValue(QStringLiteral(":to"), static_cast<qlonglong>(toMs));
     events.bindValue(QStringLiteral(":rxid"), channel.Rxid);
     events.bindValue(QStringLiteral(":devidx"), channel.DevIdx);
     if (events.exec())
         while (events.next())
-            lane.Events.push_back({ events.value(0).toLongLong(), events.value(1).toString(), events.value(2).toLongLong() });
+            lane.Events.push_back(
+                { events.value(0).toLongLong(), events.value(1).toString(), events.value(2).toLongLong() });
     return lane;
 }
 

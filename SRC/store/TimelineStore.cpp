@@ -139,8 +139,9 @@ void TimelineStore::PruneNow()
 
 bool TimelineStore::Open(WriterDatabase& db)
 {
-    QSqlDatabase sql = QSqlDatabase::contains(db.m_name) ? QSqlDatabase::database(db.m_name, false)
-                                                         : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.m_name);
+    QSqlDatabase sql = QSqlDatabase::contains(db.m_name)
+        ? QSqlDatabase::database(db.m_name, false)
+        : QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), db.m_name);
     sql.setDatabaseName(m_path);
     if (!sql.open()) {
         db.Error = sql.lastError().text();
@@ -154,7 +155,8 @@ bool TimelineStore::Open(WriterDatabase& db)
     }
     // auto_vacuum takes effect only on a new file, before the first table.
     bool ok = db.Exec(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL"))
-        && db.Value(QStringLiteral("PRAGMA journal_mode = WAL")) >= 0 && db.Exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+        && db.Value(QStringLiteral("PRAGMA journal_mode = WAL")) >= 0
+        && db.Exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
     for (const char* statement : Schema)
         ok = ok && db.Exec(QLatin1String(statement));
     ok = ok && db.Exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion));
@@ -186,7 +188,8 @@ bool WriteBatch(WriterDatabase& db, const std::vector<StatusRow>& status, const 
     }
     QSqlQuery& s = *db.m_insertStatus;
     for (const StatusRow& r : status) {
-        const int values[] = { r.Rxid, r.DevIdx, r.RfA, r.RfB, r.Audio, r.Battery, r.Antenna, r.Squelch, r.Channel, r.Source };
+        const int values[]
+            = { r.Rxid, r.DevIdx, r.RfA, r.RfB, r.Audio, r.Battery, r.Antenna, r.Squelch, r.Channel, r.Source };
         s.bindValue(0, static_cast<qlonglong>(r.TimeMs));
         for (int i = 0; i < 10; ++i)
             s.bindValue(i + 1, values[i]);
@@ -233,8 +236,9 @@ void Prune(WriterDatabase& db, const TimelineLimits& limits)
         if (used <= limits.MaxBytes)
             break;
         const int64_t permille = std::clamp<int64_t>(1000 - limits.MaxBytes * 900 / used, 50, 1000);
-        db.Exec(QStringLiteral("DELETE FROM status WHERE t <= (SELECT min(t) + (max(t) - min(t)) * %1 / 1000 FROM status)")
-                    .arg(permille));
+        db.Exec(
+            QStringLiteral("DELETE FROM status WHERE t <= (SELECT min(t) + (max(t) - min(t)) * %1 / 1000 FROM status)")
+                .arg(permille));
         db.Exec(QStringLiteral("DELETE FROM events WHERE t < (SELECT min(t) FROM status)"));
     }
     db.Exec(QStringLiteral("PRAGMA incremental_vacuum"));
@@ -259,9 +263,8 @@ void TimelineStore::Run()
 
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait_for(lock, tick, [&] {
-            return m_stop || m_requested != m_served || m_pruneRequested || m_status.size() >= BatchRows;
-        });
+        m_wake.wait_for(lock, tick,
+            [&] { return m_stop || m_requested != m_served || m_pruneRequested || m_status.size() >= BatchRows; });
         std::vector<StatusRow> status;
         std::vector<EventRow> events;
         status.swap(m_status);

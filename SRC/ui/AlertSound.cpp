@@ -9,8 +9,8 @@
 namespace
 {
 
-const char* const SoundFiles[] = { "qrc:/sounds/alert-lost.wav", "qrc:/sounds/alert-battery.wav",
-    "qrc:/sounds/alert-rfloss.wav" };
+const char* const SoundFiles[]
+    = { "qrc:/sounds/alert-lost.wav", "qrc:/sounds/alert-battery.wav", "qrc:/sounds/alert-rfloss.wav" };
 
 } // namespace
 

@@ -169,7 +169,8 @@ void TFrmMain::HandleFrame(const QString& source, const uint8_t* frame, int n)
     } else if (cmd == CMD_DEVICE_INFO && len == DeviceInfoLen) {
         HandleDeviceInfo(source, frame, n);
     } else if ((cmd == CMD_SET_CHANNEL_ACK || cmd == CMD_SET_SQ_ACK) && len == AckLen) {
-        RecordEvent(rxid, devIdx, cmd == CMD_SET_CHANNEL_ACK ? TimelineEvent::SetChannel : TimelineEvent::SetSquelch, payload[0]);
+        const bool setChannel = cmd == CMD_SET_CHANNEL_ACK;
+        RecordEvent(rxid, devIdx, setChannel ? TimelineEvent::SetChannel : TimelineEvent::SetSquelch, payload[0]);
         OfferToWindows(SetReplyWindows, [&](ToolReplyHandler& w) { w.OnSetReply(rxid, devIdx, cmd); });
     } else if (cmd == CMD_SCAN_POINT && len == ScanPointLen) {
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanPoint(rxid, payload); });

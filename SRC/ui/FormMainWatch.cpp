@@ -38,7 +38,8 @@ QIcon MuteIcon()
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(60, 70, 90));
-    p.drawPolygon(QPolygon({ QPoint(8, 24), QPoint(20, 24), QPoint(36, 10), QPoint(36, 55), QPoint(20, 41), QPoint(8, 41) }));
+    p.drawPolygon(
+        QPolygon({ QPoint(8, 24), QPoint(20, 24), QPoint(36, 10), QPoint(36, 55), QPoint(20, 41), QPoint(8, 41) }));
     p.setPen(QPen(QColor(210, 0, 0), 6, Qt::SolidLine, Qt::RoundCap));
     p.drawLine(42, 22, 60, 43);
     p.drawLine(60, 22, 42, 43);
@@ -167,7 +168,9 @@ void TFrmMain::WatchStatus(const TTMICListObj& record, const StatusReply& status
     WatchAnswered(rxid, devIdx);
     const WatchAlerts alerts = AlertsOf(PublicStruct::Instance());
     const uint32_t now = GetTickCount();
-    for (WatchEvent event : m_watch.Status(rxid, devIdx, status.Battery, status.RfA, status.RfB, status.Level, alerts, now)) {
+    const std::vector<WatchEvent> events
+        = m_watch.Status(rxid, devIdx, status.Battery, status.RfA, status.RfB, status.Level, alerts, now);
+    for (WatchEvent event : events) {
         switch (event) {
         case WatchEvent::LowBattery:
             RecordEvent(rxid, devIdx, TimelineEvent::LowBattery, status.Battery);

@@ -92,7 +92,8 @@ private slots:
         const int calm = LowestGreen(shown, dipX - 40, laneTop);
         const int dip = LowestGreen(shown, dipX, laneTop);
         QVERIFY2(calm > 0 && dip > calm + 20, qPrintable(QStringLiteral("calm %1, dip %2").arg(calm).arg(dip)));
-        QVERIFY2(chart.ReadOut(QPoint(dipX - origin.x(), TimelineChart::AxisHeight + 5)).contains(QStringLiteral("RF A 5-80 dB")),
+        QVERIFY2(chart.ReadOut(QPoint(dipX - origin.x(), TimelineChart::AxisHeight + 5))
+                     .contains(QStringLiteral("RF A 5-80 dB")),
             qPrintable(chart.ReadOut(QPoint(dipX - origin.x(), TimelineChart::AxisHeight + 5))));
         timeline->close();
     }
@@ -107,7 +108,9 @@ private slots:
             window->Devices().At(i)->Connected = true;
         for (int rf : { 70, 70, 5, 5, 5, 5, 70, 70 }) {
             for (int devIdx : { 1, 2 })
-                Deliver(*window, Frame(1, devIdx, CMD_STATUS, StatusPayload(3, 3, 40, devIdx == 1 ? rf : 70, devIdx == 1 ? rf : 70, 4, 40, 1)));
+                Deliver(*window,
+                    Frame(1, devIdx, CMD_STATUS,
+                        StatusPayload(3, 3, 40, devIdx == 1 ? rf : 70, devIdx == 1 ? rf : 70, 4, 40, 1)));
             QTest::qWait(30);
         }
         auto* timeline = window->OpenTimeline(false);
@@ -132,7 +135,8 @@ private slots:
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QList<QByteArray> lines = file.readAll().split('\n');
-        QCOMPARE(lines.first(), QByteArray("time,rxid,devidx,rf_a,rf_b,audio,battery,antenna,squelch,channel,event,value,text\r"));
+        QCOMPARE(lines.first(),
+            QByteArray("time,rxid,devidx,rf_a,rf_b,audio,battery,antenna,squelch,channel,event,value,text\r"));
         // header, replies, the episode's start and end, the sync, the last line break
         QCOMPARE(lines.count(), 1 + 16 + 2 + 1 + 1);
         auto count = [&lines](const char* part) {

@@ -100,7 +100,8 @@ private slots:
         QElapsedTimer bound;
         bound.start();
         store.Record(Row(now + 60000, 2000, 1, 1)); // an RXID the burst did not use
-        QTRY_VERIFY_WITH_TIMEOUT(reader.Value(QStringLiteral("SELECT count(*) FROM status WHERE rxid = 2000")) == 1, 3000);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            reader.Value(QStringLiteral("SELECT count(*) FROM status WHERE rxid = 2000")) == 1, 3000);
         QVERIFY2(bound.elapsed() <= 1200, qPrintable(QString::number(bound.elapsed())));
         QCOMPARE(store.DroppedStatus(), 0u);
     }
@@ -163,7 +164,8 @@ private slots:
                                 - reader.Value(QStringLiteral("PRAGMA freelist_count")))
             * reader.Value(QStringLiteral("PRAGMA page_size"));
         QVERIFY2(used <= cap, qPrintable(QString::number(used)));
-        QCOMPARE(reader.Value(QStringLiteral("SELECT max(t) FROM status")), now); // the newest row, from before the burst
+        QCOMPARE(
+            reader.Value(QStringLiteral("SELECT max(t) FROM status")), now); // the newest row, from before the burst
         QVERIFY(reader.Value(QStringLiteral("SELECT count(*) FROM status")) > 1000);
     }
 

@@ -75,8 +75,9 @@ void WriterFigures(const QString& folder)
     double handOverUs = 0;
     const size_t rows = FillDay(store, start, 1024, &handOverUs);
     const double cpu = CpuSeconds() - cpu0;
-    std::printf("writer, 1024 channels, a day at the cycle's rate + 1 h of RF history: %zu rows, %.0f rows per CPU-second "
-                "(a day of the show costs %.1f CPU-seconds)\n",
+    std::printf(
+        "writer, 1024 channels, a day at the cycle's rate + 1 h of RF history: %zu rows, %.0f rows per CPU-second "
+        "(a day of the show costs %.1f CPU-seconds)\n",
         rows, rows / cpu, cpu);
     std::printf("GUI thread per handed-over row: %.2f us\n", handOverUs);
 }
@@ -110,7 +111,8 @@ void WindowFigures(const QString& folder)
     const qint64 queried = timer.elapsed();
     chart.SetLanes(std::move(lanes), names);
     std::printf("timeline, %d channels x 24 h (%lld rows): query %lld ms, query + paint %lld ms\n", channels,
-        static_cast<long long>(DayMs / CycleMs), static_cast<long long>(queried), static_cast<long long>(timer.elapsed()));
+        static_cast<long long>(DayMs / CycleMs), static_cast<long long>(queried),
+        static_cast<long long>(timer.elapsed()));
 }
 
 } // namespace

@@ -457,7 +457,10 @@ private:
         const int lanes = (timeline->Chart().minimumHeight() - TimelineChart::AxisHeight) / TimelineChart::LaneHeight;
         Shoot(timeline, "timeline");
         if (lanes != m_rows->topLevelItemCount())
-            throw DemoFailure(QStringLiteral("the timeline shows %1 lanes for %2 channels").arg(lanes).arg(m_rows->topLevelItemCount()).toStdString());
+            throw DemoFailure(QStringLiteral("the timeline shows %1 lanes for %2 channels")
+                                  .arg(lanes)
+                                  .arg(m_rows->topLevelItemCount())
+                                  .toStdString());
         Say(QStringLiteral("timeline: %1 lanes in %2").arg(lanes).arg(m_window.Timeline().Path()));
         timeline->close();
     }

@@ -453,8 +453,8 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
     parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
-        baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, rfStorm, battery, drop, delay, jitter,
-        badCrc, badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
+        baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, rfStorm, battery, drop, delay,
+        jitter, badCrc, badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {

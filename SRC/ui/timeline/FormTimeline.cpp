@@ -16,8 +16,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QSaveFile>
+#include <QScrollArea>
 #include <QVBoxLayout>
 
 namespace
@@ -77,7 +77,8 @@ void TFrmTimeline::CreateControls()
     m_scroll->setWidget(chTimeline);
 
     auto* bar = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*> { cbScope, edNameFilter, cbPeriod, dtFrom, dtTo, btRefresh, btExport })
+    for (QWidget* w :
+        std::initializer_list<QWidget*> { cbScope, edNameFilter, cbPeriod, dtFrom, dtTo, btRefresh, btExport })
         bar->addWidget(w);
     auto* column = new QVBoxLayout(this);
     column->addLayout(bar);
@@ -179,8 +180,8 @@ bool TFrmTimeline::ExportCsv(const QString& path)
 
 void TFrmTimeline::btExportClick()
 {
-    const QString path = QFileDialog::getSaveFileName(this, btExport->text(), QStringLiteral("Timeline.csv"),
-        QStringLiteral("CSV (*.csv)"));
+    const QString path = QFileDialog::getSaveFileName(
+        this, btExport->text(), QStringLiteral("Timeline.csv"), QStringLiteral("CSV (*.csv)"));
     if (!path.isEmpty() && !ExportCsv(path))
         QMessageBox::warning(this, windowTitle(), LanguageText("无法写入 %1", "Cannot write %1").arg(path));
 }

@@ -140,8 +140,9 @@ void TimelineChart::DrawAxis(QPainter& p)
     p.setPen(Qt::black);
     const int64_t span = m_to - m_from;
     const bool seconds = span <= 10 * MinuteMs;
-    const QString format = span > 2 * 24 * 60 * MinuteMs ? QStringLiteral("MM-dd HH:mm")
-                                                            : (seconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
+    const QString format = span > 2 * 24 * 60 * MinuteMs
+        ? QStringLiteral("MM-dd HH:mm")
+        : (seconds ? QStringLiteral("HH:mm:ss") : QStringLiteral("HH:mm"));
     for (int x = LabelWidth; x < width() - 40; x += 120) {
         p.drawLine(x, AxisHeight - 4, x, AxisHeight);
         p.drawText(x + 2, AxisHeight - 5, QDateTime::fromMSecsSinceEpoch(TimeAt(x)).toString(format));
@@ -162,7 +163,13 @@ QString TimelineChart::ReadOut(const QPoint& at) const
         return QStringLiteral("%1  %2  -").arg(when, name);
     return QStringLiteral("%1  %2  RF A %3-%4 dB  RF B %5-%6 dB  audio %7-%8  battery %9")
         .arg(when, name)
-        .arg(c.MinA).arg(c.MaxA).arg(c.MinB).arg(c.MaxB).arg(c.MinAudio).arg(c.MaxAudio).arg(c.MinBattery);
+        .arg(c.MinA)
+        .arg(c.MaxA)
+        .arg(c.MinB)
+        .arg(c.MaxB)
+        .arg(c.MinAudio)
+        .arg(c.MaxAudio)
+        .arg(c.MinBattery);
 }
 
 void TimelineChart::paintEvent(QPaintEvent*)
