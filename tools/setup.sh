@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages that building, testing and the demo need, when any is missing.
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
+packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite libpng-dev zlib1g-dev xvfb xauth
           fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
           dpkg-dev libcap2-bin  # the Debian package: shlibdeps; setcap in its install step
           help2man man-db lintian  # manual pages from --help, their check; the package check

@@ -1,5 +1,7 @@
 #include "data/ChannelWatch.h"
 
+#include <algorithm>
+
 namespace
 {
 
@@ -15,15 +17,16 @@ uint32_t ChannelWatch::Key(int rxid, int devIdx)
     return (static_cast<uint32_t>(rxid & 0xFFFF) << 16) | static_cast<uint32_t>(devIdx & 0xFFFF);
 }
 
-bool ChannelWatch::PollSending(int rxid, int devIdx, uint32_t now)
+bool ChannelWatch::PollSending(int rxid, int devIdx, uint32_t now, int limit)
 {
+    limit = std::max(limit, 1);
     WatchState& state = m_states[Key(rxid, devIdx)];
-    const bool turnsLost = !state.Lost && state.UnansweredPolls >= MissedPollLimit;
+    const bool turnsLost = !state.Lost && state.UnansweredPolls >= limit;
     if (turnsLost) {
         state.Lost = true;
         state.LostSince = now;
     }
-    if (state.UnansweredPolls < MissedPollLimit)
+    if (state.UnansweredPolls < limit)
         ++state.UnansweredPolls;
     return turnsLost;
 }
@@ -39,23 +42,47 @@ bool ChannelWatch::Answered(int rxid, int devIdx)
     return restored;
 }
 
-std::vector<WatchEvent> ChannelWatch::Status(
-    int rxid, int devIdx, int battery, int rfA, int rfB, int squelchLevel, const WatchAlerts& alerts)
+std::vector<WatchEvent> ChannelWatch::Status(int rxid, int devIdx, int battery, int rfA, int rfB, int squelchLevel,
+    const WatchAlerts& alerts, uint32_t now)
 {
     WatchState& state = m_states[Key(rxid, devIdx)];
     std::vector<WatchEvent> events;
 
     // 0 (no reading) and values out of range say nothing about the charge.
     const bool batteryKnown = battery >= LowestBattery && battery <= 3;
-    const bool low = alerts.LowBattery && (batteryKnown ? battery == LowestBattery : state.LowBattery);
+    const int lowBars = std::clamp(alerts.LowBatteryBars, LowestBattery, 2);
+    const bool low = alerts.LowBattery && (batteryKnown ? battery <= lowBars : state.LowBattery);
     if (low && !state.LowBattery)
         events.push_back(WatchEvent::LowBattery);
     state.LowBattery = low;
 
-    const bool muted = alerts.RfLoss && IsLevel(rfA) && IsLevel(rfB) && rfA < squelchLevel && rfB < squelchLevel;
-    if (muted != state.RfLost)
-        events.push_back(muted ? WatchEvent::RfLost : WatchEvent::RfRestored);
-    state.RfLost = muted;
+    if (!alerts.RfLoss) {
+        state.RfLost = false;
+        state.RfRun = 0;
+        return events;
+    }
+    // Levels out of range say nothing about the signal: the run neither grows nor breaks.
+    if (!IsLevel(rfA) || !IsLevel(rfB))
+        return events;
+    const int level = alerts.RfLevel >= 0 ? alerts.RfLevel : squelchLevel;
+    const bool below = rfA < level && rfB < level;
+    if (below == state.RfLost) {
+        state.RfRun = 0;
+        return events;
+    }
+    if (state.RfRun++ == 0)
+        state.RfRunSince = now;
+    if (state.RfRun < std::max(alerts.RfHoldReplies, 1))
+        return events;
+    state.RfRun = 0;
+    state.RfLost = below;
+    if (below) {
+        state.RfLossSince = state.RfRunSince;
+        events.push_back(WatchEvent::RfLost);
+    } else {
+        state.RfLastEpisodeMs = state.RfRunSince - state.RfLossSince;
+        events.push_back(WatchEvent::RfRestored);
+    }
     return events;
 }
 

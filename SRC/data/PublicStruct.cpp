@@ -1,5 +1,6 @@
 #include "data/PublicStruct.h"
 
+#include "data/AlertSettings.h"
 #include "data/IniFile.h"
 #include "data/SettingsFolder.h"
 
@@ -35,6 +36,7 @@ PublicStruct::PublicStruct(QString settingsFolder)
     FontSize = file.ReadInt(section, QStringLiteral("FontSize"), 10);
     AlertLowBattery = file.ReadInt(section, QStringLiteral("AlertLowBattery"), 1) != 0;
     AlertRFLoss = file.ReadInt(section, QStringLiteral("AlertRFLoss"), 1) != 0;
+    ReadAlertSettings(file, *this);
     // Every start is in English, whatever the language menu stored last time.
     LanguageIndex = 1;
     ScanBusy = false;

@@ -40,6 +40,13 @@ public:
     // Alert switches of the system settings window; on unless stored as 0.
     bool AlertLowBattery = true;
     bool AlertRFLoss = true;
+    // Alert thresholds and sound (see data/AlertSettings.h for their keys and ranges).
+    int32_t AlertRFLevel = -1; // below 0: each channel's squelch level
+    int32_t AlertLowBatteryBars = 1;
+    int32_t AlertLostPolls = 3;
+    int32_t AlertRFHoldReplies = 2;
+    bool AlertSound = true;
+    int32_t AlertVolume = 80; // percent
 
 private:
     QString m_settingsFolder;

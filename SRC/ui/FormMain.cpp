@@ -8,6 +8,7 @@
 #include "lang/Language.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
+#include "store/TimelineStore.h"
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormAbout.h"
@@ -390,6 +391,7 @@ void TFrmMain::mnDelDeviceClick()
 
     m_devices.RemoveFirst(rxid, devIdx);
     m_watch.Forget(rxid, devIdx);
+    m_alertLines.Forget(rxid, devIdx);
     if (TTMICObject* tile = FindTile(rxid, devIdx))
         CloseTile(tile);
     SaveDeviceList();

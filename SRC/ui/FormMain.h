@@ -1,4 +1,5 @@
 #pragma once
+#include "data/AlertLines.h"
 #include "data/ChannelWatch.h"
 #include "data/Device.h"
 #include "protocol/Frame.h"
@@ -25,6 +26,9 @@ class QToolBar;
 class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
+class AlertSound;
+class TimelineStore;
+class TFrmTimeline;
 class DatagramEvent;
 class DeferredSave;
 struct StatusReply;
@@ -110,7 +114,14 @@ public:
     // what it costs; it is on otherwise.
     const ChannelWatch& Watch() const { return m_watch; }
     void SetWatching(bool on) { m_watching = on; }
-    void WatchTimerTimer(); // the lost time on the tiles and the low-battery flash
+    void WatchTimerTimer(); // the lost time on the tiles, the low-battery flash, flap summaries
+    AlertSound& Sound() const { return *m_alertSound; }
+    // Timeline.sqlite: every status reply and event (see store/TimelineStore.h).
+    TimelineStore& Timeline() const { return *m_timeline; }
+    void RecordStatus(int rxid, int devIdx, const StatusReply& status, int source);
+    void RecordEvent(int rxid, int devIdx, const QString& kind, int64_t value = 0, const QString& text = {});
+    // Opens a timeline window, on the device list's selected channel or on all channels.
+    TFrmTimeline* OpenTimeline(bool selectedChannel);
     // Red text for a row whose data value is not 0; grey for a lost channel.
     void lbDevListCustomDrawItem(const QModelIndex& index, QStyleOptionViewItem& option) const;
 
@@ -164,6 +175,12 @@ private:
     void ShowLost(int rxid, int devIdx, bool lost);
     void ApplyWatchLook(TTMICObject& tile) const;
     void ResetWatch();
+    bool AlertStarts(int rxid, int devIdx, AlertKind kind, uint32_t now); // true: show its line
+    void CallOperator(AlertKind kind, uint32_t now); // the alert sound
+    void CreateAlertControls();
+    void ApplyAlertTexts();
+    void CreateTimelineRecorder();
+    void AddTimelineActions();
     void AddChannelMessage(const char* chinese, const char* english, int rxid, int devIdx);
     void LogEvent(const QString& line);
 
@@ -215,12 +232,15 @@ private:
     QAction* tbSingleSet = nullptr;
     QAction* tbCompSetup = nullptr;
     QAction* tbAbout = nullptr;
+    QAction* tbMute = nullptr; // silences the alert sound until the next new alert
 
     QMenu* PopupMenu1 = nullptr;
     QAction* mnDelDevice = nullptr;
     QAction* mnProperty = nullptr;
     QAction* mnRFHistory2 = nullptr;
     QAction* mnScanFreq = nullptr;
+    QAction* mnTimeline = nullptr; // Devices menu
+    QAction* mnTimeline2 = nullptr; // pop-up menu
 
     // Tile area state.
     std::array<bool, TileSlotCount> m_tileSlots {};
@@ -247,4 +267,7 @@ private:
     QTimer* WatchTimer = nullptr;
     bool m_flashPhase = false;
     bool m_eventLogFailureShown = false;
+    AlertLines m_alertLines;
+    AlertSound* m_alertSound = nullptr;
+    std::unique_ptr<TimelineStore> m_timeline;
 };

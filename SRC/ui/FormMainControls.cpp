@@ -479,4 +479,5 @@ void TFrmMain::ApplyTexts()
 
     for (const auto& tile : m_tiles)
         tile->ApplyTileTexts();
+    ApplyAlertTexts();
 }

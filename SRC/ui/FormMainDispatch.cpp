@@ -12,6 +12,7 @@
 #include "lang/Language.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
+#include "store/TimelineStore.h"
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMessage.h"
@@ -169,10 +170,13 @@ void TFrmMain::HandleFrame(const QString& source, const uint8_t* frame, int n)
     } else if (cmd == CMD_DEVICE_INFO && len == DeviceInfoLen) {
         HandleDeviceInfo(source, frame, n);
     } else if ((cmd == CMD_SET_CHANNEL_ACK || cmd == CMD_SET_SQ_ACK) && len == AckLen) {
+        const bool setChannel = cmd == CMD_SET_CHANNEL_ACK;
+        RecordEvent(rxid, devIdx, setChannel ? TimelineEvent::SetChannel : TimelineEvent::SetSquelch, payload[0]);
         OfferToWindows(SetReplyWindows, [&](ToolReplyHandler& w) { w.OnSetReply(rxid, devIdx, cmd); });
     } else if (cmd == CMD_SCAN_POINT && len == ScanPointLen) {
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanPoint(rxid, payload); });
     } else if (cmd == CMD_SCAN_END && len == AckLen) {
+        RecordEvent(rxid, devIdx, TimelineEvent::ScanEnd);
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanEnd(rxid, cmd); });
     } else if (cmd == CMD_SEARCH_REPLY && len == SearchReplyLen) {
         if (ToolReplyHandler* search = OpenToolWindow(ToolWindow::SearceHR))
@@ -194,6 +198,7 @@ void TFrmMain::HandleStatus(const uint8_t* frame, int n)
     const int devIdx = FrameDevIdx(frame);
     ToolReplyHandler* history = OpenToolWindow(ToolWindow::RFHistory);
     if (history && PublicStruct::Instance().RFHistoryBusy) {
+        RecordStatus(rxid, devIdx, *status, TimelineStore::SourceRfHistory);
         history->OnStatus(rxid, devIdx, FramePayload(frame));
         return;
     }
@@ -235,6 +240,7 @@ void TFrmMain::HandleSyncResult(const uint8_t* frame, int n)
     if (ps.SyncStartTick == 0)
         return;
     ps.SyncStartTick = 0;
+    RecordEvent(FrameRxid(frame), FrameDevIdx(frame), TimelineEvent::Sync, *result);
     if (*result == 1 || *result == 2)
         QCoreApplication::postEvent(this, new MessageEvent(MSG_NOTIFY, 3, *result));
 }
@@ -266,6 +272,7 @@ void TFrmMain::UpdateKnownDevice(TTMICListObj& record, const QString& source, co
         record.ConnectDeadline = 0;
         record.Connected = true;
         AddMessage(QString::asprintf(BuiltinText(43).toUtf8().constData(), record.RXID));
+        RecordEvent(record.RXID, record.DevIdx, TimelineEvent::Connect);
     }
     if (TTMICObject* tile = FindTile(record.RXID, record.DevIdx)) {
         tile->SetTitle(record.Name);

@@ -3,7 +3,9 @@
 #include "data/IniFile.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
+#include "data/AlertSettings.h"
 #include "transport/ClassCom.h"
+#include "ui/AlertSettingsBox.h"
 #include "ui/DialogParts.h"
 #include "ui/FormDebug.h"
 #include "ui/FormMain.h"
@@ -85,6 +87,8 @@ void TFrmSet::CreateControls()
     fields->addWidget(cbLowBattery, 4, 0, 1, 2);
     fields->addWidget(cbRFLoss, 5, 0, 1, 2);
     fields->addWidget(cbDebug, 6, 0, 1, 2);
+    gbAlerts = new AlertSettingsBox(this);
+    fields->addWidget(gbAlerts, 7, 0, 1, 2);
     fields->setColumnMinimumWidth(1, 120);
     gbRemote = new RemoteViewBox(m_owner, this);
     fields->addWidget(gbRemote, 0, 2, 8, 1);
@@ -106,6 +110,7 @@ void TFrmSet::ShowCurrentValues()
     cbDebug->setChecked(FrmDebug != nullptr);
     cbLowBattery->setChecked(ps.AlertLowBattery);
     cbRFLoss->setChecked(ps.AlertRFLoss);
+    gbAlerts->Show(ps);
 }
 
 void TFrmSet::btSureClick()
@@ -117,6 +122,7 @@ void TFrmSet::btSureClick()
     ps.UartDelayTime = NumberOr(cbUartDelay->currentText(), FallbackDelay);
     ps.AlertLowBattery = cbLowBattery->isChecked();
     ps.AlertRFLoss = cbRFLoss->isChecked();
+    gbAlerts->Apply(ps);
 
     ReopenSerialPort();
     QString failure;
@@ -157,6 +163,7 @@ bool TFrmSet::StoreSettings(QString* failure) const
         file.WriteInt(Section, QStringLiteral("UartDelayTime"), ps.UartDelayTime);
         file.WriteInt(Section, QStringLiteral("AlertLowBattery"), ps.AlertLowBattery ? 1 : 0);
         file.WriteInt(Section, QStringLiteral("AlertRFLoss"), ps.AlertRFLoss ? 1 : 0);
+        WriteAlertSettings(file, ps);
         if (file.Save())
             return true;
     }

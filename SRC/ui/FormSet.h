@@ -1,6 +1,7 @@
 #pragma once
 #include <QDialog>
 
+class AlertSettingsBox;
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -29,6 +30,7 @@ public:
     QCheckBox* cbDebug = nullptr;
     QCheckBox* cbLowBattery = nullptr; // alert switches
     QCheckBox* cbRFLoss = nullptr;
+    AlertSettingsBox* gbAlerts = nullptr; // thresholds and sound
     QPushButton* btSure = nullptr;
     QPushButton* btCancel = nullptr;
     RemoteViewBox* gbRemote = nullptr;

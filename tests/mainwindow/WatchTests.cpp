@@ -1,20 +1,24 @@
 // The operator's watch, checked on what the main window draws: the tiles' antenna labels and
 // title inside the tile area, the close button beside a scrolling list, lost channels on the
-// replaceable clock, alerts, Events.log and the alert switches.
+// replaceable clock, alerts with their episodes, flap summaries, thresholds and sound, Events.log
+// and the alert switches.
 #include "MainFixture.h"
 
 #include "data/EventLog.h"
 #include "data/PublicStruct.h"
 #include "protocol/Commands.h"
+#include "ui/AlertSound.h"
 #include "ui/FormSet.h"
 #include "ui/TTMICObject.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QLabel>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -208,14 +212,171 @@ private slots:
         QCOMPARE(IsRed(show.TilePixel(46, 130)), !firstPhase);
 
         QVERIFY(!IsRed(show.TilePixel(23, 80)));
-        for (int i = 0; i < 3; ++i)
+        show.Status(1, 1, 3, 10, 39, 40);
+        QVERIFY2(!IsRed(show.TilePixel(23, 80)), "one reply below the level is no episode yet");
+        for (int i = 0; i < 2; ++i) {
+            Advance(700);
             show.Status(1, 1, 3, 10, 39, 40);
+        }
         QCOMPARE(show.Lines(QStringLiteral("RF loss [1:1]")), 1);
         QVERIFY(IsRed(show.TilePixel(23, 80)));
         RfLossFrameSparesTheBandText(show);
+        Advance(700);
         show.Status(1, 1, 3, 10, 40, 40); // antenna B at the squelch level opens it
-        QCOMPARE(show.Lines(QStringLiteral("RF restored [1:1]")), 1);
+        show.Status(1, 1, 3, 10, 12, 40); // a single reply above does not end the episode
+        QVERIFY(IsRed(show.TilePixel(23, 80)));
+        Advance(300);
+        show.Status(1, 1, 3, 10, 40, 40);
+        Advance(300);
+        show.Status(1, 1, 3, 10, 40, 40);
+        // From the first reply below to the first of the run above that ended it.
+        QCOMPARE(Messages(*show.window).last(), QStringLiteral("RF restored [1:1] after 2.4 s"));
         QVERIFY(!IsRed(show.TilePixel(23, 80)));
+    }
+
+    // A channel at the edge of its range: four episodes within a minute make one summary line
+    // instead of a line per flap, and after a quiet minute single lines come back.
+    void flappingChannelIsSummarised()
+    {
+        Show show(Records(1));
+        auto flap = [&show] {
+            for (int rf : { 5, 5, 60, 60 }) {
+                show.Status(1, 1, 3, rf, rf, 40);
+                Advance(250);
+            }
+        };
+        for (int i = 0; i < 3; ++i)
+            flap();
+        QCOMPARE(show.Lines(QStringLiteral("RF loss [1:1]")), 3);
+        for (int i = 0; i < 9; ++i) {
+            flap();
+            show.window->WatchTimerTimer();
+        }
+        const QStringList lines = Messages(*show.window);
+        QCOMPARE(show.Lines(QStringLiteral("RF loss [1:1]")), 3);
+        QCOMPARE(lines.count(QStringLiteral("RF loss [1:1] 4 times in the last minute")), 1);
+        QCOMPARE(lines.size(), 7);
+
+        // Flapping on for two minutes more: one summary per minute, counting that minute.
+        for (int i = 0; i < 120; ++i) {
+            flap();
+            show.window->WatchTimerTimer();
+        }
+        QCOMPARE(Messages(*show.window).size(), 9);
+        QCOMPARE(Messages(*show.window).last(), QStringLiteral("RF loss [1:1] 60 times in the last minute"));
+
+        Advance(61000);
+        show.window->WatchTimerTimer();
+        flap();
+        QCOMPARE(Messages(*show.window).mid(9),
+            QStringList({ QStringLiteral("RF loss [1:1]"), QStringLiteral("RF restored [1:1] after 0.5 s") }));
+    }
+
+    // Whatever a channel sends (here the battery and RF flipping with every reply, ten replies a
+    // second for two minutes), it adds no more than a few lines a minute; other channels' lines
+    // still get through one by one.
+    void floodingChannelAddsFewLines()
+    {
+        Show show(Records(2));
+        PublicStruct::Instance().AlertRFHoldReplies = 1;
+        for (int i = 0; i < 1200; ++i) {
+            const bool low = i % 2 == 0;
+            show.Status(1, 1, low ? 1 : 3, low ? 0 : 90, low ? 0 : 90, 40);
+            Advance(100);
+            if (i % 5 == 0)
+                show.window->WatchTimerTimer();
+        }
+        const QStringList lines = Messages(*show.window);
+        QVERIFY2(lines.size() <= 2 * (2 * AlertLines::FlapLimit + 1) + 2, qPrintable(lines.join(QLatin1Char('|'))));
+        const QStringList summaries = lines.filter(QRegularExpression(QStringLiteral("^RF loss \\[1:1\\] \\d+ times in the last minute$")));
+        QCOMPARE(summaries.size(), 2); // at once, then a minute later with that minute's count
+        QVERIFY2(summaries.last().split(QLatin1Char(' ')).at(3).toInt() >= 290, qPrintable(summaries.last()));
+        show.Status(1, 2, 3, 0, 0, 40);
+        QCOMPARE(Messages(*show.window).last(), QStringLiteral("RF loss [1:2]"));
+        PublicStruct::Instance().AlertRFHoldReplies = 2;
+    }
+
+    // Thresholds out of range in a hand-edited Config.ini read as the nearest allowed value.
+    void hostileThresholdsAreClamped()
+    {
+        ExeDir dir(Records(1), "AlertRFLevel=500\r\nAlertLostPolls=0\r\nAlertLowBatteryBars=7\r\nAlertRFHoldReplies=-3\r\n"
+                               "AlertVolume=1000\r\n");
+        const PublicStruct ps(dir.Path());
+        QCOMPARE(ps.AlertRFLevel, 100);
+        QCOMPARE(ps.AlertLostPolls, 1);
+        QCOMPARE(ps.AlertLowBatteryBars, 2);
+        QCOMPARE(ps.AlertRFHoldReplies, 1);
+        QCOMPARE(ps.AlertVolume, 100);
+    }
+
+    // The thresholds of the settings window: stored, read back, and obeyed by the watch.
+    void alertThresholdsAreStoredAndObeyed()
+    {
+        Show show(Records(1));
+        {
+            MessageBoxes boxes;
+            TFrmSet settings(*show.window);
+            auto* level = settings.findChild<QSpinBox*>(QStringLiteral("seAlertRFLevel"));
+            QCOMPARE(level->value(), -1);
+            QCOMPARE(level->text(), QStringLiteral("Squelch level"));
+            level->setValue(25);
+            settings.findChild<QComboBox*>(QStringLiteral("cbLowBatteryBars"))->setCurrentIndex(1);
+            settings.findChild<QSpinBox*>(QStringLiteral("seAlertRFHold"))->setValue(1);
+            settings.findChild<QSpinBox*>(QStringLiteral("seLostPolls"))->setValue(5);
+            settings.btSureClick();
+        }
+        const QByteArray config = show.dir.ConfigText();
+        for (const char* key : { "AlertRFLevel=25\r\n", "AlertLowBatteryBars=2\r\n", "AlertRFHoldReplies=1\r\n",
+                 "AlertLostPolls=5\r\n" })
+            QVERIFY2(config.contains(key), key);
+        const PublicStruct stored(show.dir.Path());
+        QCOMPARE(stored.AlertRFLevel, 25);
+        QCOMPARE(stored.AlertLostPolls, 5);
+
+        show.Status(1, 1, 2, 30, 30, 40); // above 25 dB though below the squelch level
+        QCOMPARE(Messages(*show.window), QStringList { QStringLiteral("Low battery [1:1]") });
+        show.Status(1, 1, 2, 24, 20, 40); // one reply is the episode now
+        QCOMPARE(Messages(*show.window).last(), QStringLiteral("RF loss [1:1]"));
+    }
+
+    // The alert sound on a machine that may have no audio output: every attempt is recorded,
+    // repeats keep a few seconds apart, Mute silences until the next new alert.
+    void alertSoundCallsUntilMuted()
+    {
+        Show show(Records(2));
+        TFrmMain& window = *show.window;
+        for (int i = 0; i < 2; ++i)
+            show.Status(1, 1, 3, 5, 5, 40);
+        QCOMPARE(window.Sound().Attempts().size(), size_t(1));
+        QCOMPARE(window.Sound().Attempts().back().Kind, AlertKind::RfLoss);
+        for (int i = 0; i < 2; ++i)
+            show.Status(1, 2, 1, 50, 50, 40); // a second alert within the gap makes no sound
+        QCOMPARE(window.Sound().Attempts().size(), size_t(1));
+        for (int i = 0; i < 24; ++i) { // 12 s while both alerts last
+            Advance(500);
+            window.WatchTimerTimer();
+        }
+        QCOMPARE(window.Sound().Attempts().size(), size_t(3));
+        QCOMPARE(window.Sound().Attempts().back().Kind, AlertKind::LowBattery);
+
+        window.findChild<QToolButton*>(QStringLiteral("tbMute"))->click();
+        for (int i = 0; i < 24; ++i) {
+            Advance(500);
+            window.WatchTimerTimer();
+        }
+        QCOMPARE(window.Sound().Attempts().size(), size_t(3));
+        show.Status(1, 2, 3, 50, 50, 40);
+        for (int i = 0; i < 2; ++i)
+            show.Status(1, 2, 3, 5, 5, 40); // a new alert calls again
+        QCOMPARE(window.Sound().Attempts().size(), size_t(4));
+
+        PublicStruct::Instance().AlertSound = false;
+        Advance(7000);
+        for (int i = 0; i < 2; ++i)
+            show.Status(1, 2, 2, 50, 50, 40);
+        for (int i = 0; i < 2; ++i)
+            show.Status(1, 2, 2, 5, 5, 40);
+        QCOMPARE(window.Sound().Attempts().size(), size_t(4));
     }
 
     // Switched off in the settings window: stored, and neither alert is raised.

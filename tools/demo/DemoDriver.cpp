@@ -3,10 +3,12 @@
 // Drives the real main window, from the Config.ini beside this executable, through what an
 // operator does first: Connect, open a tile per channel, watch the live values, Sync Tx, the
 // settings and about windows; then the watch over the show, as the simulator's episodes bring it
-// (demo.sh starts it so): a channel lost and restored, a low battery and an RF loss. Writes a screenshot of each step into the shots folder (default:
+// (demo.sh starts it so): a channel lost and restored, a low battery and an RF loss; at the end
+// the timeline of the show. Writes a screenshot of each step into the shots folder (default:
 // "shots" beside the executable) and exits 0, or says what did not happen and exits 1.
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
+#include "store/TimelineStore.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
@@ -19,6 +21,8 @@
 #include "ui/rf/FormSetFreq.h"
 #include "ui/rf/FormSetMuiltFreq.h"
 #include "ui/rf/FormSingleSet.h"
+#include "ui/timeline/FormTimeline.h"
+#include "ui/timeline/TimelineChart.h"
 
 #include <QAction>
 #include <QApplication>
@@ -99,6 +103,7 @@ public:
         ScanBand();
         SingleSetup();
         CompatibilitySetup();
+        ShowTimeline();
     }
 
     // What the window showed when something went wrong, for the failure message.
@@ -448,6 +453,28 @@ private:
             }
         });
         poll->start(50);
+    }
+
+    // The show so far in the timeline: a lane per channel with the simulator's episodes.
+    void ShowTimeline()
+    {
+        Action("mnTimeline")->trigger();
+        auto* timeline = m_window.findChild<TFrmTimeline*>();
+        if (!timeline)
+            throw DemoFailure("Devices > Timeline opened no window");
+        timeline->resize(1200, 100 + m_rows->topLevelItemCount() * TimelineChart::LaneHeight);
+        timeline->cbPeriod->setCurrentIndex(TFrmTimeline::SinceShowStart);
+        timeline->Refresh();
+        QCoreApplication::processEvents();
+        const int lanes = (timeline->Chart().minimumHeight() - TimelineChart::AxisHeight) / TimelineChart::LaneHeight;
+        Shoot(timeline, "timeline");
+        if (lanes != m_rows->topLevelItemCount())
+            throw DemoFailure(QStringLiteral("the timeline shows %1 lanes for %2 channels")
+                                  .arg(lanes)
+                                  .arg(m_rows->topLevelItemCount())
+                                  .toStdString());
+        Say(QStringLiteral("timeline: %1 lanes in %2").arg(lanes).arg(m_window.Timeline().Path()));
+        timeline->close();
     }
 
     void Shoot(QWidget* widget, const char* name) const

@@ -123,21 +123,21 @@ int Receiver::SquelchLevel(int sq)
     return 60 - 5 * sq;
 }
 
-void Receiver::Walk(Antenna& antenna, std::mt19937& rng)
+void Receiver::Walk(Antenna& antenna, std::mt19937& rng, double lowestTarget)
 {
     // The transmitter moves about now and then: a new mean level every few seconds.
     if (Uniform(rng, 0.0, 1.0) < 0.03)
-        antenna.Target = Uniform(rng, 15, 95);
+        antenna.Target = Uniform(rng, lowestTarget, 95);
     antenna.Level += (antenna.Target - antenna.Level) * 0.15 + std::normal_distribution<double>(0.0, 3.0)(rng);
     antenna.Level = std::clamp(antenna.Level, 0.0, 100.0);
 }
 
-void Receiver::Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs)
+void Receiver::Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs, double lowestTarget)
 {
     const int steps = drainStepMs > 0 ? static_cast<int>(std::min<int64_t>(elapsedMs / drainStepMs, 2)) : 0;
     for (Channel& c : m_channels) {
-        Walk(c.A, rng);
-        Walk(c.B, rng);
+        Walk(c.A, rng, lowestTarget);
+        Walk(c.B, rng, lowestTarget);
         const double stronger = std::max(c.A.Level, c.B.Level);
         if (c.Active == 1 && c.B.Level > c.A.Level + AntennaHysteresis)
             c.Active = 2;

@@ -32,8 +32,12 @@ public:
 
     // One step of the level walks (the simulator calls it every LevelStepMs) and the battery
     // drain after elapsedMs of running (drainStepMs per step; 0 never drains).
+    // The transmitters' mean levels wander down to lowestTarget: CalmLowest keeps them above the
+    // default squelch level but for rare dips, StormLowest takes them far below it now and then.
     static constexpr int LevelStepMs = 100;
-    void Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs);
+    static constexpr double CalmLowest = 52;
+    static constexpr double StormLowest = 15;
+    void Advance(std::mt19937& rng, int64_t elapsedMs, int64_t drainStepMs, double lowestTarget = CalmLowest);
 
     // The scripted episodes of this moment, after Advance: RF far below the squelch level (the
     // audio falls silent with it) and the battery held at or below batteryCap.
@@ -62,7 +66,7 @@ private:
     const Channel& At(int devIdx) const { return m_channels[static_cast<size_t>(devIdx - 1)]; }
     Channel& At(int devIdx) { return m_channels[static_cast<size_t>(devIdx - 1)]; }
     static int SquelchLevel(int sq); // the RF level at which the squelch opens
-    static void Walk(Antenna& antenna, std::mt19937& rng);
+    static void Walk(Antenna& antenna, std::mt19937& rng, double lowestTarget);
 
     ReceiverSetup m_setup;
     uint32_t m_ip;

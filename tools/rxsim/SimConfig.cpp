@@ -425,6 +425,7 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
         "busy-share", "Share of a band's channels busy in a scan (default 0.15).", "share");
     const QCommandLineOption syncDelay("sync-delay", "Milliseconds before the Sync Tx result (default 1500).", "ms");
     const QCommandLineOption syncFail("sync-fail", "Sync Tx fails (result 2).");
+    const QCommandLineOption rfStorm("rf-storm", "Levels wander far below the squelch level now and then.");
     const QCommandLineOption battery(
         "battery-drain", "Seconds per battery step 3 -> 2 -> 1 (default 300; 0 never drains).", "seconds");
     const QCommandLineOption drop("drop", "Share of replies dropped (seeded).", "share");
@@ -452,8 +453,8 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
     const QCommandLineOption hexlog("hexlog", "Print every frame received and sent in hex.");
     const QCommandLineOption debugWindow("debug-window", "Also show the frames in Tessaro's debug window.");
     parser.addOptions({ help, version, rx, config, receivers, port, noUdp, noBroadcast, netnsAddresses, pty, serial,
-        baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, battery, drop, delay, jitter,
-        badCrc, badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
+        baud, busGap, seed, scanInterval, scanPoints, busyShare, syncDelay, syncFail, rfStorm, battery, drop, delay,
+        jitter, badCrc, badLen, garbage, silent, silentRx, noSetAck, silence, rfLoss, batteryEmpty, hexlog, debugWindow });
 
     ParseOutcome outcome;
     auto fail = [&](const QString& why) {
@@ -542,6 +543,7 @@ ParseOutcome ParseCommandLine(const QStringList& arguments, SimOptions& options)
         return fail(why);
     options.Seed = static_cast<uint32_t>(seedValue);
     options.SyncFail = parser.isSet(syncFail);
+    options.RfStorm = parser.isSet(rfStorm);
     faults.SilentAll = parser.isSet(silent);
     options.HexLog = parser.isSet(hexlog);
     options.DebugWindow = parser.isSet(debugWindow);

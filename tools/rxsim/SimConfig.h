@@ -81,6 +81,7 @@ struct SimOptions {
     double BusyShare = 0.15;
     int SyncDelayMs = 1500;
     bool SyncFail = false;
+    bool RfStorm = false; // levels wander far below the squelch level now and then
     double BatteryStepSeconds = 300.0; // 0: never drains
 
     FaultOptions Faults;

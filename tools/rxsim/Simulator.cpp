@@ -72,7 +72,8 @@ Simulator::Simulator(const SimOptions& options, QObject* parent)
         const auto drainMs = static_cast<int64_t>(m_options.BatteryStepSeconds * 1000.0);
         for (auto& unit : m_units) {
             Receiver& model = *unit->Model;
-            model.Advance(m_world, m_clock.elapsed(), drainMs);
+            const double lowest = m_options.RfStorm ? Receiver::StormLowest : Receiver::CalmLowest;
+            model.Advance(m_world, m_clock.elapsed(), drainMs, lowest);
             model.ApplyScenario(InEpisode(m_options.Script.RfLosses, model.Rxid()), BatteryCap(model.Rxid()));
         }
     });
