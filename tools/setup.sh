@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev libpng-dev zlib1g-dev xvfb xauth
           fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
           dpkg-dev libcap2-bin  # the Debian package: shlibdeps; setcap in its install step
+          libcap-dev  # start-up drops the port's capability
           clang-14 libclang-rt-14-dev)  # the fuzz targets
 
 missing=()

@@ -40,6 +40,8 @@ public:
     // Alert switches of the system settings window; on unless stored as 0.
     bool AlertLowBattery = true;
     bool AlertRFLoss = true;
+    // Seconds without a scan point or end after which a scan window ends the scan itself.
+    int32_t ScanQuietSeconds = 5;
 
 private:
     QString m_settingsFolder;

@@ -2,6 +2,8 @@
 
 #include "data/Device.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
@@ -41,11 +43,13 @@ std::map<int, int> LatestLevels(const ScanPoints& points)
     return levels;
 }
 
-QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel)
+QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel, int maxChannel)
 {
     QByteArray csv;
     // Channels ascend with frequency (0.25 MHz per channel), so channel order is frequency order.
     for (const auto& [channel, level] : LatestLevels(points)) {
+        if (channel < startChannel || channel - startChannel >= maxChannel)
+            continue;
         AppendFormatted(csv, "%.3f,%d\n", ScanPointFrequency(startFreq, startChannel, channel), level);
     }
     return csv;
@@ -119,8 +123,35 @@ QByteArray RfHistoryRing::Csv() const
     return csv;
 }
 
+namespace
+{
+
+// A device, pipe or socket is written where it is: replacing it by a renamed temporary file
+// would not reach it (and, run as root, would put a regular file in its place). Every step is
+// checked, the last ones too: a full device fails on flush or close, not on write.
+bool WriteInPlace(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+        || !file.flush()) {
+        *error = file.errorString();
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error)
 {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return WriteInPlace(path, bytes, error);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();

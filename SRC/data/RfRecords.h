@@ -44,8 +44,10 @@ double ScanPointFrequency(double startFreq, int startChannel, int channel);
 std::map<int, int> LatestLevels(const ScanPoints& points);
 
 // Two-column CSV that coordination tools import: no header, one line per channel in ascending
-// frequency, "470.250,35" (MHz with three decimals, level in dB), LF line ends.
-QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel);
+// frequency, "470.250,35" (MHz with three decimals, level in dB), LF line ends. Only the band's
+// channels startChannel .. startChannel + maxChannel - 1 are written: a point outside them is
+// not a frequency the receiver can tune to.
+QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel, int maxChannel);
 
 // The highest level per channel across the sweeps merged into it.
 class MaxHold

@@ -8,6 +8,7 @@
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
+#include "ui/MessageLines.h"
 #include "ui/TTMICObject.h"
 
 #include <QListWidget>
@@ -136,10 +137,7 @@ void TFrmMain::AddChannelMessage(const char* chinese, const char* english, int r
 
 void TFrmMain::AddMessage(const QString& line)
 {
-    if (lbMsg->count() >= MessageLineLimit)
-        delete lbMsg->takeItem(0);
-    lbMsg->addItem(line);
-    lbMsg->scrollToBottom();
+    AppendMessageLine(*lbMsg, line, MessageLineLimit);
     LogEvent(line);
 }
 

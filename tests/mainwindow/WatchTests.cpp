@@ -7,14 +7,17 @@
 #include "data/PublicStruct.h"
 #include "protocol/Commands.h"
 #include "ui/FormSet.h"
+#include "ui/MessageLines.h"
 #include "ui/TTMICObject.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -76,6 +79,17 @@ bool IsRed(const QColor& c)
     return c.red() > 180 && c.green() < 60 && c.blue() < 60;
 }
 
+class CountingDelegate : public QStyledItemDelegate
+{
+public:
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        ++sizeHints;
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+    mutable int sizeHints = 0;
+};
+
 } // namespace
 
 class TestWatch : public QObject
@@ -129,6 +143,29 @@ private slots:
         }
         for (const char* button : { "SpeedButton1", "btDetailsClose" })
             QVERIFY(show.window->findChild<QToolButton*>(QLatin1String(button))->isVisible());
+    }
+
+    // A line added to a full list measures no row: the view lays out one row height for all,
+    // and the newest line still ends at the bottom of what the list shows.
+    void messageLineCostsTheSameWhenTheListIsFull()
+    {
+        Show show(Records(1));
+        auto* list = show.window->findChild<QListWidget*>(QStringLiteral("lbMsg"));
+        for (int i = 0; i < 5000; ++i)
+            show.window->AddMessage(QStringLiteral("line %1").arg(i));
+        QTest::qWait(2 * ScrollBatchMs);
+        CountingDelegate counting;
+        list->setItemDelegate(&counting);
+        for (int i = 5000; i < 5100; ++i) {
+            show.window->AddMessage(QStringLiteral("line %1").arg(i));
+            QCoreApplication::processEvents();
+        }
+        QTest::qWait(2 * ScrollBatchMs);
+        QCOMPARE(list->count(), 5000);
+        QVERIFY2(counting.sizeHints < 200, qPrintable(QString::number(counting.sizeHints)));
+        QCOMPARE(list->item(4999)->text(), QStringLiteral("line 5099"));
+        QCOMPARE(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+        list->setItemDelegate(nullptr);
     }
 
     void lostAfterThreeMissedPollsOfItsOwn_data()

@@ -60,6 +60,7 @@ TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
     connect(btStart, &QPushButton::clicked, this, &TFrmMulitSet::btStartClick);
     connect(btStop, &QPushButton::clicked, this, &TFrmMulitSet::btStopClick);
     connect(btSetFreq, &QPushButton::clicked, this, &TFrmMulitSet::btSetFreqClick);
+    m_scan->StallStop = [this] { btStopClick(); };
     resize(1089, 535);
 }
 
@@ -179,10 +180,11 @@ void TFrmMulitSet::Redraw()
     chart.DoPaint();
 }
 
-// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing.
+// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing. After
+// Stop the stopped device's end still closes the sequence, once.
 void TFrmMulitSet::OnScanEnd(int rxid, int command)
 {
-    if (!m_awaitingEnd || !m_scan->IsScanEnd(rxid, command))
+    if (!m_awaitingEnd || !m_scan->IsEndOfDevice(rxid, command))
         return;
     if (!m_stopped) {
         m_completeScans = m_scanIndex + 1;

@@ -136,7 +136,7 @@ void TFrmScanRF::btExportCsvClick()
         return;
     }
     ExportToFile(this, QStringLiteral("scan_%1_%2.csv").arg(device->RXID).arg(device->DevIdx),
-        QStringLiteral("CSV (*.csv)"), ScanCsv(m_points, device->StartFreq, device->StartChannel));
+        QStringLiteral("CSV (*.csv)"), ScanCsv(m_points, device->StartFreq, device->StartChannel, device->MaxChannel));
 }
 
 void TFrmScanRF::btSavePictureClick()
