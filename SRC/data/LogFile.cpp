@@ -39,7 +39,7 @@ QString Reason(const QString& path, int error)
 bool AppendToLog(const QString& path, const QByteArray& bytes, QString* error, const LogLimits& limits)
 {
     const QByteArray name = QFile::encodeName(path);
-    struct stat info {};
+    struct stat info = {};
     if (::lstat(name.constData(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0
         && info.st_size + bytes.size() > limits.MaxBytes)
         Rotate(path, limits.KeptFiles);

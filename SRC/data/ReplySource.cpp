@@ -22,12 +22,13 @@ bool ReplyFromItsAddress(const DeviceList& devices, const QString& source, int r
 {
     if (source.isEmpty() || !IsCheckedReply(cmd))
         return true;
+    // A channel without a record had no command sent to it and moves nothing.
     const TTMICListObj* record = FindDevice(devices, rxid, devIdx);
-    if (record && record->IP == source)
+    if (!record || record->IP == source)
         return true;
     const int count = ++refused;
     DebugPrint("Refused reply 0x%02X for [%d:%d] from %s (expected %s); %d refused so far", cmd, rxid, devIdx,
-        source.toLatin1().constData(), record ? record->IP.toLatin1().constData() : "no record", count);
+        source.toLatin1().constData(), record->IP.toLatin1().constData(), count);
     return false;
 }
 

@@ -86,7 +86,8 @@ int NewDatagramSocket()
     if (failure == UDP_SUCCESS)
         return fd;
     close(fd);
-    throw UDPServerException(failure, failure == UDP_SOCKET_FAILED ? QStringLiteral("descriptor beyond FD_SETSIZE") : QString());
+    throw UDPServerException(
+        failure, failure == UDP_SOCKET_FAILED ? QStringLiteral("descriptor beyond FD_SETSIZE") : QString());
 }
 
 sockaddr_in AnyAddress(int port)

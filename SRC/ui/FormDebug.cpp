@@ -11,6 +11,7 @@
 #include "ui/PublicFont.h"
 
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QResizeEvent>
@@ -181,16 +182,18 @@ void TFrmDebug::DebugLine(const QByteArray& gbkLine)
         AppendToLogFile(gbkLine);
 }
 
-// A line that cannot be written is missed; why is said once per run of failures, in the window
-// itself (a DebugPrint from here would be dropped). Called with m_lock held.
+// A line that cannot be written is missed. A symbolic link in the log's place is said once per
+// run of failures, in the window itself (a DebugPrint from here would be dropped). Called with
+// m_lock held.
 void TFrmDebug::AppendToLogFile(const QByteArray& gbkLine)
 {
+    const QString path = m_folder + QStringLiteral("DebugLog.Log");
     QString error;
-    if (AppendToLog(m_folder + QStringLiteral("DebugLog.Log"), gbkLine + "\r\n", &error)) {
+    if (AppendToLog(path, gbkLine + "\r\n", &error)) {
         m_logFailureShown = false;
         return;
     }
-    if (m_logFailureShown)
+    if (m_logFailureShown || !QFileInfo(path).isSymLink())
         return;
     m_logFailureShown = true;
     m_lines.append(ToGbk(QStringLiteral("DebugLog.Log: ") + error));

@@ -274,8 +274,8 @@ void TFrmSetMuiltFreq::btSetClick()
 // of one already counted are ignored; one that comes after the time-out still confirms the channel.
 void TFrmSetMuiltFreq::OnSetReply(int rxid, int devIdx, int command)
 {
-    if (!m_target || m_pendingChannel < 0 || !m_ackAwaited || rxid != m_target->RXID
-        || devIdx != m_target->DevIdx || command != CMD_SET_CHANNEL_ACK)
+    if (!m_target || m_pendingChannel < 0 || !m_ackAwaited || rxid != m_target->RXID || devIdx != m_target->DevIdx
+        || command != CMD_SET_CHANNEL_ACK)
         return;
     m_ackAwaited = false;
     Timer1->stop();

@@ -186,7 +186,7 @@ bool TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart
     Device = FindDevice(m_devices, DeviceRXID, DeviceDevIdx);
     // A blocking pause, not an event loop: no reply is handled before the window is ready.
     if (pauseBeforeStart)
-        QThread::msleep(StartPause);
+        QThread::msleep(static_cast<unsigned long>(StartPauseMs));
     // A start that never left would hold the window (and the polling pause) until Stop.
     const int sent = SendScanCommand(CMD_SCAN_START);
     if (sent > 0) {

@@ -78,6 +78,7 @@ public:
         ManyRows // any number of rows stay checked
     };
     static constexpr int StartPause = 200; // ms before CMD_SCAN_START in a one-device scan
+    static inline int StartPauseMs = StartPause; // a fuzz target that runs thousands of scans sets 0
     static constexpr int SelectDeviceTimeout = 3000;
 
     // Creates the controls in window (laid out: band row, list beside the chart panel, buttons)
