@@ -48,8 +48,37 @@ grep -qx 'Name\[zh_CN\]=无线麦克风管理软件' "$root/usr/share/applicatio
 # The install step, as dpkg runs it for another root; without setcap on the PATH it must pass too.
 DPKG_ROOT=$root PATH=/nonexistent /bin/sh "$root/DEBIAN/postinst" configure 2>/dev/null \
   || fail "postinst fails where setcap is missing"
+# Run as an unprivileged user with the capability granted, the program binds port 1000 (inside a
+# network namespace of its own) and then holds no capability: CapEff and CapPrm of the running
+# process are all zero once its window is up.
+check_capability_dropped() {
+  local home pid status="" dropped=""
+  chmod 755 "$root"
+  home=$(mktemp -d)
+  chown nobody "$home"
+  # unshare and setpriv exec in turn: $! ends up being tessaro itself.
+  unshare -n setpriv --reuid=nobody --regid=nogroup --clear-groups --inh-caps=-all \
+    env QT_QPA_PLATFORM=offscreen HOME="$home" "$root/usr/bin/tessaro" --config-dir "$home/cfg" >"$home/out" 2>&1 &
+  pid=$!
+  for _ in $(seq 100); do
+    status=$(grep -E '^Cap(Eff|Prm):' "/proc/$pid/status" 2>/dev/null) || break
+    if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = tessaro ] \
+      && [ "$(grep -c ':[[:space:]]*0000000000000000$' <<<"$status")" -eq 2 ]; then
+      sleep 1 # still running a second later: it did not refuse to start
+      kill -0 "$pid" 2>/dev/null && dropped=yes
+      break
+    fi
+    sleep 0.1
+  done
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+  [ -n "$dropped" ] || { cat "$home/out" >&2; rm -rf "$home"; fail "tessaro run as nobody kept capabilities or did not start: $(tr '\n' ' ' <<<"$status")"; }
+  rm -rf "$home"
+}
+
 if [ "$(id -u)" -eq 0 ] && command -v setcap >/dev/null; then
   DPKG_ROOT=$root "$root/DEBIAN/postinst" configure || fail "postinst failed"
   getcap "$root/usr/bin/tessaro" | grep -q cap_net_bind_service || fail "postinst did not grant port 1000"
+  check_capability_dropped
 fi
 echo "package check: $(basename "$deb") builds, lists its files and runs from a throw-away root"

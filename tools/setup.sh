@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6sql6-sqlite libpng-dev zlib1g-dev xvfb xauth
           fonts-wqy-microhei fonts-liberation2 iproute2 util-linux
           dpkg-dev libcap2-bin  # the Debian package: shlibdeps; setcap in its install step
+          libcap-dev  # start-up drops the port's capability
           help2man man-db lintian  # manual pages from --help, their check; the package check
           clang-14 libclang-rt-14-dev  # the fuzz targets
           qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev libqrencode-dev  # the remote view

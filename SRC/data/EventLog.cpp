@@ -1,6 +1,7 @@
 #include "data/EventLog.h"
 
-#include <QFile>
+#include "data/LogFile.h"
+
 #include <QFileInfo>
 
 QString EventLog::PathBeside(const QString& configPath)
@@ -15,21 +16,14 @@ EventLog::EventLog(QString path)
 
 bool EventLog::Append(const QString& line, const QDateTime& when)
 {
-    QFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Text)) {
-        m_error = file.errorString();
-        return false;
-    }
     // A line break inside a message would split one event over two log lines.
     QString flat = line;
     flat.replace(QLatin1Char('\n'), QLatin1Char(' '));
     const QByteArray text
         = (when.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) + QStringLiteral("  ") + flat + QLatin1Char('\n'))
               .toUtf8();
-    if (file.write(text) != text.size() || !file.flush()) {
-        m_error = file.errorString();
+    if (!AppendToLog(m_path, text, &m_error))
         return false;
-    }
     m_error.clear();
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 // "Events.log": every line of the main window's message list with the local date and time, so
-// that a show can be reviewed afterwards. UTF-8, one line per event, appended; the file is opened
-// for each line and closed at once, so that nothing waits in a buffer when the process ends.
+// that a show can be reviewed afterwards. UTF-8, one line per event, appended as AppendToLog
+// appends (rotated by size, never through a symbolic link).
 #include <QDateTime>
 #include <QString>
 

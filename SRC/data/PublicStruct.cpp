@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QtGlobal>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <unistd.h>
@@ -37,6 +38,7 @@ PublicStruct::PublicStruct(QString settingsFolder)
     AlertLowBattery = file.ReadInt(section, QStringLiteral("AlertLowBattery"), 1) != 0;
     AlertRFLoss = file.ReadInt(section, QStringLiteral("AlertRFLoss"), 1) != 0;
     ReadAlertSettings(file, *this);
+    ScanQuietSeconds = std::clamp(file.ReadInt(section, QStringLiteral("ScanQuietSeconds"), 5), 1, 600);
     // Every start is in English, whatever the language menu stored last time.
     LanguageIndex = 1;
     ScanBusy = false;

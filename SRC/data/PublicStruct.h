@@ -47,6 +47,8 @@ public:
     int32_t AlertRFHoldReplies = 2;
     bool AlertSound = true;
     int32_t AlertVolume = 80; // percent
+    // Seconds without a scan point or end after which a scan window ends the scan itself.
+    int32_t ScanQuietSeconds = 5;
 
 private:
     QString m_settingsFolder;

@@ -3,6 +3,8 @@
 #include "data/Device.h"
 #include "interchange/ScanFiles.h"
 
+#include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
@@ -40,12 +42,6 @@ std::map<int, int> LatestLevels(const ScanPoints& points)
     for (int i = 0; i < points.PointCount; ++i)
         levels[points.Channels[static_cast<size_t>(i)]] = points.Levels[static_cast<size_t>(i)];
     return levels;
-}
-
-QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel)
-{
-    const auto levels = interchange::LevelPointsOf(LatestLevels(points), startFreq, startChannel);
-    return interchange::WriteScan(interchange::ScanForm::Receiver, interchange::DbmSamplesOf(levels, 0.0), 0.0, {});
 }
 
 void MaxHold::Merge(const ScanPoints& points)
@@ -116,8 +112,35 @@ QByteArray RfHistoryRing::Csv() const
     return csv;
 }
 
+namespace
+{
+
+// A device, pipe or socket is written where it is: replacing it by a renamed temporary file
+// would not reach it (and, run as root, would put a regular file in its place). Every step is
+// checked, the last ones too: a full device fails on flush or close, not on write.
+bool WriteInPlace(const QString& path, const QByteArray& bytes, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered) || file.write(bytes) != bytes.size()
+        || !file.flush()) {
+        *error = file.errorString();
+        return false;
+    }
+    file.close();
+    if (file.error() != QFileDevice::NoError) {
+        *error = file.errorString();
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 bool WriteWholeFile(const QString& path, const QByteArray& bytes, QString* error)
 {
+    const QFileInfo target(path);
+    if (target.exists() && !target.isFile() && !target.isDir())
+        return WriteInPlace(path, bytes, error);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
         *error = file.errorString();

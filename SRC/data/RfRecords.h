@@ -43,10 +43,6 @@ double ScanPointFrequency(double startFreq, int startChannel, int channel);
 // in ascending channel order.
 std::map<int, int> LatestLevels(const ScanPoints& points);
 
-// Two-column CSV that coordination tools import: no header, one line per channel in ascending
-// frequency, "470.250,35" (MHz with three decimals, level in dB), LF line ends.
-QByteArray ScanCsv(const ScanPoints& points, double startFreq, int startChannel);
-
 // The highest level per channel across the sweeps merged into it.
 class MaxHold
 {

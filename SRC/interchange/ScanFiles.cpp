@@ -338,13 +338,15 @@ std::optional<ScanForm> ScanFormNamed(const QString& name)
     return std::nullopt;
 }
 
-std::vector<LevelPoint> LevelPointsOf(const std::map<int, int>& levels, double startFreq, int startChannel)
+std::vector<LevelPoint> LevelPointsOf(
+    const std::map<int, int>& levels, double startFreq, int startChannel, int maxChannel)
 {
     std::vector<LevelPoint> points;
     points.reserve(levels.size());
     // Channels ascend with frequency (0.25 MHz per channel), so channel order is frequency order.
     for (const auto& [channel, level] : levels)
-        points.push_back({ ChannelFrequency(startFreq, startChannel, channel), level });
+        if (channel >= startChannel && channel - startChannel < maxChannel)
+            points.push_back({ ChannelFrequency(startFreq, startChannel, channel), level });
     return points;
 }
 

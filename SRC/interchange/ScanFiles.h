@@ -44,7 +44,10 @@ struct LevelPoint {
     int Level = 0;
 };
 // The levels per channel (as LatestLevels or MaxHold keep them) at their frequencies, ascending.
-std::vector<LevelPoint> LevelPointsOf(const std::map<int, int>& levels, double startFreq, int startChannel);
+// Only the band's channels startChannel .. startChannel + maxChannel - 1 are kept: a point outside
+// them is not a frequency the receiver can tune to.
+std::vector<LevelPoint> LevelPointsOf(
+    const std::map<int, int>& levels, double startFreq, int startChannel, int maxChannel);
 
 // Several scans in one: the highest level at each frequency (to the kHz), ascending.
 std::vector<LevelPoint> MergeHighest(std::span<const std::vector<LevelPoint>> scans);

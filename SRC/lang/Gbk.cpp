@@ -8,9 +8,11 @@
 namespace
 {
 
-// A lead byte that ends the text has no second byte: the decoder would swallow it. It is carried
-// as an unpaired low surrogate (0xDC00 + byte), which no real text holds, and written back as the
-// byte itself, so that a stored value survives a load and a save unchanged.
+// Bytes that make no GBK character (a lead byte without a valid trail, as at the end of a text,
+// 0x80, 0xFF, the parts of a GB18030 four-byte sequence) would be swallowed or turned into '?' by
+// the converter. Each is carried as an unpaired low surrogate (0xDC00 + byte), which no real text
+// holds, and written back as the byte itself, so that a stored value survives a load and a save
+// unchanged.
 constexpr char16_t EscapeBase = 0xDC00;
 
 bool IsLeadByte(unsigned char byte)
@@ -18,18 +20,20 @@ bool IsLeadByte(unsigned char byte)
     return byte >= 0x81 && byte <= 0xFE;
 }
 
-bool EndsWithLoneLeadByte(QByteArrayView bytes)
+bool IsTrailByte(unsigned char byte)
 {
-    qsizetype i = 0;
-    while (i < bytes.size() - 1)
-        i += IsLeadByte(static_cast<unsigned char>(bytes[i])) ? 2 : 1;
-    return i == bytes.size() - 1 && IsLeadByte(static_cast<unsigned char>(bytes[i]));
+    return byte >= 0x40 && byte <= 0xFE && byte != 0x7F;
+}
+
+QChar ByteChar(unsigned char byte)
+{
+    return byte < 0x80 ? QChar(byte) : QChar(static_cast<char16_t>(EscapeBase + byte));
 }
 
 bool IsEscapedByte(QStringView text, qsizetype i)
 {
     const char16_t c = text[i].unicode();
-    return c >= EscapeBase + 0x81 && c <= EscapeBase + 0xFE && (i == 0 || !text[i - 1].isHighSurrogate());
+    return c >= EscapeBase + 0x80 && c <= EscapeBase + 0xFF && (i == 0 || !text[i - 1].isHighSurrogate());
 }
 
 // Opening a converter costs far more than converting a short text, and Config.ini alone holds
@@ -50,14 +54,57 @@ QByteArray EncodeGbk(QStringView text)
 
 } // namespace
 
+namespace
+{
+
+bool RoundTrips(const QString& decoded, QByteArrayView bytes)
+{
+    return !decoded.contains(QChar::ReplacementCharacter) && EncodeGbk(decoded) == bytes;
+}
+
+// A run of lead/trail pairs: decoded at once when it comes back as the same bytes, else pair by
+// pair, a pair that does not keeping its bytes.
+void AppendPairs(QString& out, QByteArrayView run)
+{
+    if (run.isEmpty())
+        return;
+    if (const QString decoded = DecodeGbk(run); RoundTrips(decoded, run)) {
+        out += decoded;
+        return;
+    }
+    for (qsizetype i = 0; i < run.size(); i += 2) {
+        const QByteArrayView pair = run.sliced(i, 2);
+        if (const QString one = DecodeGbk(pair); RoundTrips(one, pair)) {
+            out += one;
+        } else {
+            out += ByteChar(static_cast<unsigned char>(pair[0]));
+            out += ByteChar(static_cast<unsigned char>(pair[1]));
+        }
+    }
+}
+
+} // namespace
+
 QString FromGbk(QByteArrayView bytes)
 {
     if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; }))
         return QString::fromLatin1(bytes);
-    if (!EndsWithLoneLeadByte(bytes))
-        return DecodeGbk(bytes);
-    return DecodeGbk(bytes.first(bytes.size() - 1))
-        + QChar(static_cast<char16_t>(EscapeBase + static_cast<unsigned char>(bytes.back())));
+    QString out;
+    out.reserve(bytes.size());
+    qsizetype runStart = 0;
+    qsizetype i = 0;
+    while (i < bytes.size()) {
+        const auto byte = static_cast<unsigned char>(bytes[i]);
+        if (IsLeadByte(byte) && i + 1 < bytes.size() && IsTrailByte(static_cast<unsigned char>(bytes[i + 1]))) {
+            i += 2;
+            continue;
+        }
+        AppendPairs(out, bytes.sliced(runStart, i - runStart));
+        out += ByteChar(byte);
+        runStart = ++i;
+    }
+    AppendPairs(out, bytes.sliced(runStart));
+    return out;
 }
 
 QByteArray ToGbk(QStringView text)

@@ -1,5 +1,7 @@
 #include "protocol/Frame.h"
 
+#include "protocol/Commands.h"
+
 #include <algorithm>
 #include <array>
 #include <cstring>
@@ -89,6 +91,38 @@ int SerialFrameCutter::Append(const uint8_t* bytes, int count)
 // A candidate is a header whose frame fits the buffer. One that cannot fit would never complete
 // and would stop the line for good; one that fails its checksum, or that expired incomplete,
 // gives up only its first byte, so that a cut-off header does not swallow the frames behind it.
+bool LenFitsCommand(uint8_t cmd, uint8_t len)
+{
+    switch (cmd) {
+    case CMD_STATUS:
+        return len >= StatusMinLen;
+    case CMD_DEVICE_INFO:
+        return len == DeviceInfoLen;
+    case CMD_SEARCH_REPLY:
+        return len == SearchReplyLen;
+    case CMD_SCAN_POINT:
+        return len == ScanPointLen;
+    case CMD_SET_IP:
+        return len == SetIpLen;
+    case CMD_CONNECT:
+    case CMD_GET_STATUS:
+    case CMD_SYNC_TX:
+    case CMD_SYNC_RESULT:
+    case CMD_SCAN_START:
+    case CMD_SCAN_STOP:
+    case CMD_SCAN_END:
+    case CMD_SET_CHANNEL:
+    case CMD_SET_CHANNEL_ACK:
+    case CMD_SET_SQ:
+    case CMD_SET_SQ_ACK:
+    case CMD_SEARCH:
+    case CMD_SET_IP_ACK:
+        return len == AckLen;
+    default:
+        return true;
+    }
+}
+
 bool SerialFrameCutter::NextFrame(std::vector<uint8_t>& out, bool expired)
 {
     constexpr int MinUnconsumed = static_cast<int>(HeaderSize);
@@ -96,7 +130,8 @@ bool SerialFrameCutter::NextFrame(std::vector<uint8_t>& out, bool expired)
     bool found = false;
     while (!found && m_count - start >= MinUnconsumed) {
         const uint8_t* candidate = m_buffer + start;
-        if (!HasFrameStart(candidate) || FrameLen(candidate) > MaxPayload) {
+        if (!HasFrameStart(candidate) || FrameLen(candidate) > MaxPayload
+            || !LenFitsCommand(FrameCmd(candidate), FrameLen(candidate))) {
             ++start;
             continue;
         }

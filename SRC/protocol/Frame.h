@@ -17,6 +17,10 @@ uint8_t FrameCrc8(const uint8_t* bytes, size_t count);
 // The frame of len + 7 bytes; empty when len exceeds MaxPayload (nothing is built).
 std::vector<uint8_t> BuildFrame(uint8_t rxid, uint8_t devIdx, uint8_t cmd, const uint8_t* payload, size_t len);
 
+// False when cmd is one of the command set's and len is not a length it ever has (a status
+// reply carries at least its nine values; unknown commands may have any Len).
+bool LenFitsCommand(uint8_t cmd, uint8_t len);
+
 // The checksum test: the last byte equals FrameCrc8 of the bytes before it.
 bool FrameChecksumOk(const uint8_t* bytes, size_t n);
 
@@ -32,7 +36,8 @@ inline const uint8_t* FramePayload(const uint8_t* f) { return f + 6; }
 
 // Cuts frames out of the serial byte stream: a 256-byte buffer whose unconsumed bytes always stay
 // at its start. Bytes that cannot start a frame are dropped one at a time: so is the first byte of
-// a header whose Len does not fit the buffer (above MaxPayload) and of a candidate whose checksum
+// a header whose Len does not fit the buffer (above MaxPayload) or its command (LenFitsCommand:
+// a header cut short borrows the next frame's 0xC8 as its Len) and of a candidate whose checksum
 // fails. The buffer is therefore never left full: whatever NextFrame leaves, more bytes fit.
 class SerialFrameCutter {
 public:

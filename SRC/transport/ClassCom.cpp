@@ -1,6 +1,7 @@
 #include "transport/ClassCom.h"
 
 #include "data/DebugPrint.h"
+#include "data/LogFile.h"
 #include "data/PublicStruct.h"
 #include "data/SettingsFolder.h"
 #include "protocol/Messages.h"
@@ -13,6 +14,7 @@
 #include <QTimer>
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -519,8 +521,12 @@ void cnComm::LogLink(LinkDirection direction, const uint8_t* bytes, int count)
     const QByteArray time = QTime::currentTime().toString(QStringLiteral("HH:mm:ss")).toLatin1();
     const QByteArray line = time + " Uart " + verb + " [" + QByteArray::number(count) + "]" + hex + "\r\n";
 
-    QFile file(SettingsDirectory() + QStringLiteral(u"调试日志.Log"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(line);
+    // Said once per run of failures: a line per byte read would bury the reason.
+    static std::atomic<bool> failureSaid { false };
+    QString error;
+    if (AppendToLog(SettingsDirectory() + QStringLiteral(u"调试日志.Log"), line, &error))
+        failureSaid = false;
+    else if (!failureSaid.exchange(true))
+        DebugPrint("Uart log not written: %s", error.toUtf8().constData());
     DebugPrint("Uart %s [%d]%s", verb, count, hex.constData());
 }

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <filesystem>
 #include <netdb.h>
 #include <netinet/in.h>
@@ -23,7 +24,16 @@
 namespace
 {
 
-constexpr int SocketBufferSize = 32768;
+constexpr int SendBufferSize = 32768;
+// Measured on loopback: an 11-byte scan point takes about 840 bytes of receive buffer, so a
+// 1024-point sweep needs about 860 KB while the window is busy; 32 KiB lost a sweep's tail and
+// its end. The kernel doubles the value asked for and caps it at net.core.rmem_max.
+constexpr int ReceiveBufferSize = 1024 * 1024;
+
+// The socket bound at start-up, while the program still held the capability a port below 1024
+// needs; every endpoint on that port receives through a duplicate of it for the whole run.
+int reservedSocket = -1;
+int reservedPort = 0;
 constexpr int WaitSliceMicroseconds = 10 * 1000;
 constexpr int NotReadyPauseMicroseconds = 1000;
 constexpr auto TeardownWait = std::chrono::milliseconds(2000);
@@ -54,10 +64,39 @@ UDPServerException BindFailure(int error, int port)
     return UDPServerException(UDP_BIND_FAILED, detail);
 }
 
-bool SetBufferSize(int socket, int option)
+bool SetBufferSize(int socket, int option, int size)
 {
-    const int size = SocketBufferSize;
     return setsockopt(socket, SOL_SOCKET, option, &size, sizeof size) == 0;
+}
+
+// A datagram socket with broadcast on and the buffers sized; throws what failed.
+int NewDatagramSocket()
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        throw UDPServerException(UDP_SOCKET_FAILED, QString::fromLocal8Bit(std::strerror(errno)));
+    const int enable = 1;
+    int failure = UDP_SUCCESS;
+    if (fd >= FD_SETSIZE) // select could not wait on it
+        failure = UDP_SOCKET_FAILED;
+    else if (setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) != 0)
+        failure = UDP_BROADCAST_FAILED;
+    else if (!SetBufferSize(fd, SO_RCVBUF, ReceiveBufferSize) || !SetBufferSize(fd, SO_SNDBUF, SendBufferSize))
+        failure = UDP_BUFFER_FAILED;
+    if (failure == UDP_SUCCESS)
+        return fd;
+    close(fd);
+    throw UDPServerException(
+        failure, failure == UDP_SOCKET_FAILED ? QStringLiteral("descriptor beyond FD_SETSIZE") : QString());
+}
+
+sockaddr_in AnyAddress(int port)
+{
+    sockaddr_in local {};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(static_cast<uint16_t>(port));
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    return local;
 }
 
 bool ResolveHostName(const QByteArray& name, in_addr* address)
@@ -164,8 +203,29 @@ struct TUDPServer::ReceiveState {
     int socket = -1;
     int localPort = 0;
     char localAddress[16] = {};
+    bool reserved = false; // a duplicate of the start-up socket: never shut down
     std::atomic<int> stop { 0 };
 };
+
+int ReserveUdpPort(int port)
+{
+    try {
+        const int fd = NewDatagramSocket();
+        const sockaddr_in local = AnyAddress(port);
+        if (bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0) {
+            const int error = errno;
+            close(fd);
+            return error;
+        }
+        if (reservedSocket >= 0)
+            close(reservedSocket);
+        reservedSocket = fd;
+        reservedPort = port;
+        return 0;
+    } catch (const UDPServerException&) {
+        return errno != 0 ? errno : EINVAL;
+    }
+}
 
 TUDPServer::TUDPServer(QObject* window, int localPort, const char* localAddress)
     : m_localPort(localPort)
@@ -174,27 +234,21 @@ TUDPServer::TUDPServer(QObject* window, int localPort, const char* localAddress)
     auto state = std::make_shared<ReceiveState>();
     state->window = window;
     state->gauge = m_gauge;
-    state->socket = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    if (state->socket < 0)
-        throw UDPServerException(UDP_SOCKET_FAILED, QString::fromLocal8Bit(std::strerror(errno)));
-    if (state->socket >= FD_SETSIZE) // select could not wait on it
-        throw UDPServerException(UDP_SOCKET_FAILED, QStringLiteral("descriptor beyond FD_SETSIZE"));
-    const int enable = 1;
-    if (setsockopt(state->socket, SOL_SOCKET, SO_BROADCAST, &enable, sizeof enable) != 0)
-        throw UDPServerException(UDP_BROADCAST_FAILED);
-    if (!SetBufferSize(state->socket, SO_RCVBUF) || !SetBufferSize(state->socket, SO_SNDBUF))
-        throw UDPServerException(UDP_BUFFER_FAILED);
-
-    sockaddr_in local {};
-    local.sin_family = AF_INET;
-    local.sin_port = htons(static_cast<uint16_t>(localPort));
-    local.sin_addr.s_addr = htonl(INADDR_ANY);
-    if (localAddress) {
-        local.sin_addr.s_addr = inet_addr(localAddress);
-        std::snprintf(state->localAddress, sizeof state->localAddress, "%.15s", localAddress);
+    sockaddr_in local = AnyAddress(localPort);
+    if (!localAddress && localPort != 0 && localPort == reservedPort) {
+        state->socket = fcntl(reservedSocket, F_DUPFD_CLOEXEC, 0);
+        if (state->socket < 0 || state->socket >= FD_SETSIZE)
+            throw UDPServerException(UDP_SOCKET_FAILED, QString::fromLocal8Bit(std::strerror(errno)));
+        state->reserved = true;
+    } else {
+        state->socket = NewDatagramSocket();
+        if (localAddress) {
+            local.sin_addr.s_addr = inet_addr(localAddress);
+            std::snprintf(state->localAddress, sizeof state->localAddress, "%.15s", localAddress);
+        }
+        if (bind(state->socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
+            throw BindFailure(errno, localPort);
     }
-    if (bind(state->socket, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0)
-        throw BindFailure(errno, localPort);
     socklen_t boundLength = sizeof local;
     if (getsockname(state->socket, reinterpret_cast<sockaddr*>(&local), &boundLength) == 0)
         m_localPort = ntohs(local.sin_port);
@@ -222,8 +276,11 @@ void TUDPServer::Stop()
         return;
     m_state->stop = 1;
     // Wakes a pending select at once. The descriptor itself is closed only after the thread is
-    // gone, so that it can never wait on a number the process has reused meanwhile.
-    shutdown(m_state->socket, SHUT_RDWR);
+    // gone, so that it can never wait on a number the process has reused meanwhile. The socket
+    // reserved at start-up stays open for a later endpoint: its thread sees the flag within a
+    // wait slice.
+    if (!m_state->reserved)
+        shutdown(m_state->socket, SHUT_RDWR);
     if (m_thread.joinable()) {
         if (m_threadFinished.wait_for(TeardownWait) == std::future_status::ready) {
             m_thread.join();

@@ -85,6 +85,11 @@ private:
 // The bytes one datagram of this length holds while it waits: its blocks and its event.
 int64_t DatagramFootprint(int32_t length);
 
+// Binds a UDP socket to port (all addresses) and keeps it for the whole run: a TUDPServer later
+// made for that port without a local address receives and sends through a duplicate of it, so
+// that no later bind needs the privilege a port below 1024 takes. 0, or the errno of the failure.
+int ReserveUdpPort(int port);
+
 // One UDP socket bound to localPort with broadcast enabled and a receive thread that posts every
 // datagram to the window as a DatagramEvent.
 class TUDPServer {

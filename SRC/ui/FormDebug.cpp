@@ -2,6 +2,7 @@
 
 #include "data/Clock.h"
 #include "data/IniFile.h"
+#include "data/LogFile.h"
 #include "data/PublicStruct.h"
 #include "lang/Gbk.h"
 #include "lang/Language.h"
@@ -10,7 +11,7 @@
 #include "ui/PublicFont.h"
 
 #include <QCoreApplication>
-#include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPainter>
 #include <QResizeEvent>
@@ -181,13 +182,21 @@ void TFrmDebug::DebugLine(const QByteArray& gbkLine)
         AppendToLogFile(gbkLine);
 }
 
-// Opened, appended to and closed for every line, so that the file is complete whenever the
-// program ends; a file that cannot be opened only misses the line.
-void TFrmDebug::AppendToLogFile(const QByteArray& gbkLine) const
+// A line that cannot be written is missed. A symbolic link in the log's place is said once per
+// run of failures, in the window itself (a DebugPrint from here would be dropped). Called with
+// m_lock held.
+void TFrmDebug::AppendToLogFile(const QByteArray& gbkLine)
 {
-    QFile file(m_folder + QStringLiteral("DebugLog.Log"));
-    if (file.open(QIODevice::WriteOnly | QIODevice::Append))
-        file.write(gbkLine + "\r\n");
+    const QString path = m_folder + QStringLiteral("DebugLog.Log");
+    QString error;
+    if (AppendToLog(path, gbkLine + "\r\n", &error)) {
+        m_logFailureShown = false;
+        return;
+    }
+    if (m_logFailureShown || !QFileInfo(path).isSymLink())
+        return;
+    m_logFailureShown = true;
+    m_lines.append(ToGbk(QStringLiteral("DebugLog.Log: ") + error));
 }
 
 void TFrmDebug::customEvent(QEvent* event)

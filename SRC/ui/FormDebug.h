@@ -69,7 +69,7 @@ private:
     QToolButton* AddToolButton(const QString& caption, const QString& picture, bool toggle);
     void PlaceAtStoredPosition(QWidget* owner);
     void DrawLines(const QList<QByteArray>& lines);
-    void AppendToLogFile(const QByteArray& gbkLine) const;
+    void AppendToLogFile(const QByteArray& gbkLine);
 
     void tbClrScrClick();
     void tbFrozenClick(bool down);
@@ -91,6 +91,7 @@ private:
     QList<QByteArray> m_snapshot;
     std::atomic<bool> m_stopped { false };
     std::atomic<bool> m_saving { false };
+    bool m_logFailureShown = false; // guarded by m_lock
     bool m_frozen = false;
     int m_visibleRows = 0;
     uint32_t m_lastRedraw = 0;

@@ -43,7 +43,7 @@ namespace
 {
 
 constexpr int ConnectSpacing = 200;
-constexpr int LongestSaveDelay = 1000; // ms a requested save of the device list may wait
+constexpr int DeviceListSaveGap = 1000; // ms between two saves of the device list at least
 const QColor ConnectedRowColour(255, 0, 0);
 const QColor LostRowColour(150, 150, 150);
 const QString DefaultTileName = QStringLiteral("QX-500");
@@ -81,7 +81,7 @@ TFrmMain::TFrmMain(int udpPort, QWidget* parent)
     serial.SetDelay(ps.UartDelayTime);
     OpenSerialPort();
 
-    m_deviceListSave = new DeferredSave([this] { SaveDeviceList(); }, LongestSaveDelay, this);
+    m_deviceListSave = new DeferredSave([this] { SaveDeviceList(); }, DeviceListSaveGap, this);
     RemoveStaleTemporaryFiles(ps.ConfigPath());
     LoadDeviceList();
     Timer1->start();

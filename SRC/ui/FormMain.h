@@ -66,8 +66,8 @@ public:
     // is reported once in the message list until a save succeeds again.
     void LoadDeviceList();
     bool SaveDeviceList();
-    // Saves the device list once for a burst of changes, before the event loop next waits (and
-    // at the latest a second later, or when the window goes).
+    // Saves the device list once for a burst of changes, before the event loop next waits, at
+    // most once a second while changes keep coming, and always when the window goes.
     void RequestDeviceListSave();
 
     void AddMessage(const QString& line); // a line in lbMsg, also appended to Events.log

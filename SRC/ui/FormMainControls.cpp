@@ -3,6 +3,7 @@
 
 #include "lang/Language.h"
 #include "ui/AppVersion.h"
+#include "ui/MessageLines.h"
 #include "ui/Pictures.h"
 #include "ui/PublicFont.h"
 #include "ui/TTMICObject.h"
@@ -343,6 +344,7 @@ QWidget* TFrmMain::CreateLeftColumn()
     detailsLayout->setContentsMargins(0, CloseStripHeight, 0, 0);
     lbMsg = new QListWidget;
     lbMsg->setObjectName(QStringLiteral("lbMsg"));
+    PrepareMessageList(*lbMsg);
     detailsLayout->addWidget(lbMsg);
     btDetailsClose = NewCloseButton(Panel3, "btDetailsClose");
     connect(btDetailsClose, &QToolButton::clicked, this, &TFrmMain::btDetailsCloseClick);

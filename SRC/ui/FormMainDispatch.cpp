@@ -9,6 +9,7 @@
 #include "data/Clock.h"
 #include "data/DebugPrint.h"
 #include "data/PublicStruct.h"
+#include "data/ReplySource.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
 #include "protocol/Messages.h"
@@ -162,6 +163,8 @@ void TFrmMain::HandleFrame(const QString& source, const uint8_t* frame, int n)
     const uint8_t cmd = FrameCmd(frame);
     const uint8_t len = FrameLen(frame);
     const uint8_t* payload = FramePayload(frame);
+    if (!ReplyFromItsAddress(m_devices, source, rxid, devIdx, cmd))
+        return;
 
     if (cmd == CMD_STATUS) {
         HandleStatus(frame, n);

@@ -13,6 +13,7 @@
 #include "protocol/Commands.h"
 #include "store/TimelineStore.h"
 #include "ui/AlertSound.h"
+#include "ui/MessageLines.h"
 #include "ui/RemoteView.h"
 #include "ui/TTMICObject.h"
 
@@ -245,10 +246,7 @@ void TFrmMain::AddChannelMessage(const char* chinese, const char* english, int r
 
 void TFrmMain::AddMessage(const QString& line)
 {
-    if (lbMsg->count() >= MessageLineLimit)
-        delete lbMsg->takeItem(0);
-    lbMsg->addItem(line);
-    lbMsg->scrollToBottom();
+    AppendMessageLine(*lbMsg, line, MessageLineLimit);
     LogEvent(line);
     FeedRemoteEvent(*this, line);
 }

@@ -8,6 +8,7 @@
 #include "transport/ClassCom.h"
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
+#include "ui/Privilege.h"
 #include "ui/StartOptions.h"
 
 #include <QMessageBox>
@@ -87,6 +88,11 @@ int RunTessaro(int argc, char** argv)
     const StartOptions options = ParseStartOptions(arguments);
     if (options.action != StartOptions::Action::Run)
         return PrintStartOptions(options);
+    // Before the application object exists: nothing has loaded a plug-in yet.
+    if (const QString refusal = BindPortAndDropCapabilities(LocalUdpPort); !refusal.isEmpty()) {
+        std::fprintf(stderr, "tessaro: %s\n", qPrintable(refusal));
+        return 1;
+    }
     const std::unique_ptr<TessaroApplication> app = StartApplication(argc, argv);
     CreateProcessObjects(options.configDir);
     QApplication::setApplicationName(ApplicationTitle);

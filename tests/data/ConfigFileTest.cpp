@@ -1,8 +1,11 @@
 #include "DataTestSupport.h"
 
 #include "data/DebugPrint.h"
+#include "data/DeferredSave.h"
 #include "data/Device.h"
+#include "data/EventLog.h"
 #include "data/IniFile.h"
+#include "data/LogFile.h"
 #include "data/PublicStruct.h"
 #include "lang/Gbk.h"
 
@@ -12,6 +15,7 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 
 #include <csignal>
 #include <sys/file.h>
@@ -103,6 +107,57 @@ private:
     QString Dir() const { return m_dir.path() + '/'; }
 
 private slots:
+    // A change every 10 ms for 600 ms: one save per 200 ms gap, not one per change, and the last
+    // change is saved by the flush the window runs when it goes.
+    void saveRateUnderAStreamOfChanges()
+    {
+        int changes = 0;
+        int saved = 0;
+        int saves = 0;
+        DeferredSave save(
+            [&] {
+                saved = changes;
+                ++saves;
+            },
+            200);
+        QTimer change;
+        change.setInterval(10);
+        connect(&change, &QTimer::timeout, [&] {
+            ++changes;
+            save.Request();
+        });
+        change.start();
+        QTest::qWait(600);
+        change.stop();
+        QVERIFY2(saves >= 2 && saves <= 4, qPrintable(QString::number(saves)));
+        save.Flush();
+        QCOMPARE(saved, changes);
+    }
+
+    // A log rotates by size into at most KeptFiles files, the newest line in the file itself; a
+    // symbolic link in a log's place is refused, said, and what it points to left alone.
+    void logsAreBoundedAndNeverFollowALink()
+    {
+        const QString log = Dir() + QStringLiteral("Events.log");
+        const QByteArray line = QByteArray(99, 'x') + '\n';
+        QString error;
+        for (int i = 0; i < 60; ++i)
+            QVERIFY2(AppendToLog(log, QByteArray::number(i) + line, &error, { 1000, 3 }), qPrintable(error));
+        for (const QString& name : { log, log + ".1", log + ".2" }) {
+            QVERIFY2(QFileInfo(name).size() > 0 && QFileInfo(name).size() <= 1000, qPrintable(name));
+        }
+        QVERIFY(!QFileInfo::exists(log + ".3"));
+        QVERIFY(ReadBytes(log).endsWith("59" + line));
+
+        const QString target = Dir() + QStringLiteral("elsewhere");
+        WriteBytes(target, "keep");
+        QVERIFY(QFile::remove(log) && QFile::link(target, log));
+        EventLog events(log);
+        QVERIFY(!events.Append(QStringLiteral("event")));
+        QVERIFY2(events.ErrorString().contains(QStringLiteral("symbolic link")), qPrintable(events.ErrorString()));
+        QCOMPARE(ReadBytes(target), QByteArray("keep"));
+    }
+
     void init()
     {
         QVERIFY(m_dir.isValid());
@@ -272,6 +327,25 @@ private slots:
         const QByteArray bytes = ReadBytes(m_path);
         QVERIFY(bytes.contains("\r\nBand0=" + band + "\r\n"));
         QVERIFY(bytes.contains("\r\nName0=" + name + "\r\n"));
+    }
+
+    // Bytes GBK cannot pair survive a load and a save: a lead byte before an invalid trail, a
+    // GB18030 four-byte sequence, the single bytes 0x80 and 0xFF; real characters around them too.
+    void unpairedGbkBytesAreWrittenBackUnchanged()
+    {
+        const QList<QByteArray> names { "\x81\x7F", "\x81\x30\x81\x30", ToGbk(u"舞") + "\x80\xFF" + ToGbk(u"台"),
+            "a\x81\x30\x81\x30" + ToGbk(u"大厅") + "\xFE" };
+        QByteArray ini = "[History]\r\nDevCnt=" + QByteArray::number(names.size()) + "\r\n";
+        for (int i = 0; i < names.size(); ++i)
+            ini += "Name" + QByteArray::number(i) + "=" + names[i] + "\r\n";
+        WriteBytes(m_path, ini);
+        DeviceList loaded;
+        QVERIFY(LoadDeviceList(m_path, loaded));
+        QVERIFY(loaded.At(3)->Name.contains(QStringLiteral("大厅")));
+        QVERIFY(SaveDeviceList(m_path, loaded));
+        const QByteArray bytes = ReadBytes(m_path);
+        for (int i = 0; i < names.size(); ++i)
+            QVERIFY2(bytes.contains("\r\nName" + QByteArray::number(i) + "=" + names[i] + "\r\n"), names[i].toHex(' '));
     }
 
     // What killed writers leave is removed at the next start; a writer's file still held stays,

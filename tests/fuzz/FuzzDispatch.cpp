@@ -4,6 +4,13 @@
 // reached), bit 1 starts a Sync Tx first, bit 2 delivers the bytes as a serial frame, the rest
 // picks the sender 127.0.0.x. Invariants: the list keeps its bound, each row shows its record,
 // and a sync result opens a box only for a Sync Tx that waits for one.
+//
+// A first byte of 0xF8 or more picks a mode with an RF window open, the records following it:
+// Scan RF or Single Setup with a scan of 1:1 running, the compatibility setup scanning all three,
+// or the assignment window in an Assign all. The box answers after running what was posted (as
+// its own loop would). Further invariants: never a box inside a box, ScanBusy clear whenever no
+// scan runs, "Set success!" only for a device whose acknowledgement came from its address, and the
+// message list within its bound.
 #include "FuzzCheck.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -11,15 +18,24 @@
 #include "transport/UDPServer.h"
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
+#include "ui/rf/FormMulitSet.h"
+#include "ui/rf/FormScanRF.h"
+#include "ui/rf/FormSetMuiltFreq.h"
+#include "ui/rf/FormSingleSet.h"
+#include "ui/rf/ScanProcedure.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QListWidget>
+#include <QPushButton>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeWidget>
 #include <cstring>
 #include <memory>
+#include <set>
+#include <utility>
 
 namespace
 {
@@ -41,8 +57,13 @@ struct Stage {
         dir = std::make_unique<QTemporaryDir>(QDir("/dev/shm").exists() ? "/dev/shm/fuzz_dispatch-XXXXXX" : QString());
         PublicStruct::Install(std::make_unique<PublicStruct>(dir->path() + QLatin1Char('/')));
         cLanguage::Install(std::make_unique<cLanguage>());
+        TScanProcedure::StartPauseMs = 0;
+        TIdleFreqBase::CommandPauseMs = 0;
         SetMessageBoxHook([this](QWidget*, const QString&, const QString&, int, int) {
             ++boxes;
+            FUZZ_CHECK(++openBoxes == 1);
+            QCoreApplication::sendPostedEvents();
+            --openBoxes;
             return 1;
         });
         WriteStartConfig();
@@ -84,20 +105,99 @@ struct Stage {
             PublicStruct::Instance().SyncStartTick = 1;
             ++syncs;
         }
+        NoteAnswer(control, bytes);
         if (control & 4) {
             window->HandleFrame(QString(), reinterpret_cast<const uint8_t*>(bytes.constData()),
                 static_cast<int>(bytes.size()));
             return;
         }
-        auto source = std::make_unique<SourceBlock>();
-        std::snprintf(source->sourceAddress, sizeof source->sourceAddress, "127.0.0.%d", control >> 3);
+        auto sender = std::make_unique<SourceBlock>();
+        std::snprintf(sender->sourceAddress, sizeof sender->sourceAddress, "127.0.0.%d", control >> 3);
         auto datagram = std::make_unique<DatagramBlock>(static_cast<int32_t>(bytes.size()));
         std::memcpy(datagram->data, bytes.constData(), static_cast<size_t>(bytes.size()));
-        window->OnDatagram(DatagramEvent(std::move(source), std::move(datagram)));
+        window->OnDatagram(DatagramEvent(std::move(sender), std::move(datagram)));
+    }
+
+    QString Source(uint8_t control) const { return QStringLiteral("127.0.0.%1").arg(control >> 3); }
+
+    // A channel acknowledgement the window may believe: serial, or from its record's address.
+    void NoteAnswer(uint8_t control, const QByteArray& bytes)
+    {
+        const auto* raw = reinterpret_cast<const uint8_t*>(bytes.constData());
+        if (bytes.size() != FrameOverhead + 1 || FrameCmd(raw) != 0x0C
+            || !FrameChecksumOk(raw, static_cast<size_t>(bytes.size())))
+            return;
+        const TTMICListObj* record = FindDevice(window->Devices(), FrameRxid(raw), FrameDevIdx(raw));
+        if (record && ((control & 4) || record->IP == Source(control)))
+            answered.insert({ record->RXID, record->DevIdx });
+    }
+
+    void OpenWindow(int mode)
+    {
+        rfMode = true;
+        auto checkRows = [](QTreeWidget* rows, int count) {
+            for (int i = 0; i < count && i < rows->topLevelItemCount(); ++i)
+                rows->topLevelItem(i)->setCheckState(0, Qt::Checked);
+        };
+        switch (mode % 4) {
+        case 0:
+            scanRF = std::make_unique<TFrmScanRF>(window.get(), window->Devices());
+            checkRows(scanRF->lbDevList, 1);
+            scanRF->btStart->click();
+            break;
+        case 1:
+            single = std::make_unique<TFrmSingleSet>(window.get(), window->Devices());
+            checkRows(single->lbDevList, 1);
+            single->btStart->click();
+            break;
+        case 2:
+            multi = std::make_unique<TFrmMulitSet>(window.get(), window->Devices());
+            checkRows(multi->lbDevList, 3);
+            multi->btStart->click();
+            break;
+        default:
+            source = std::make_unique<QTreeWidget>();
+            source->setColumnCount(4);
+            for (const auto& [rxid, devIdx] : { std::pair { 1, 1 }, { 1, 2 }, { 2, 1 } }) {
+                auto* row = new QTreeWidgetItem(source.get(), { QString::number(rxid), QString::number(devIdx) });
+                row->setCheckState(0, Qt::Checked);
+            }
+            assign = std::make_unique<TFrmSetMuiltFreq>(window.get(), assignDone, std::vector<ScanView> {}, *source,
+                window->Devices());
+            assign->btAssignAllClick();
+            break;
+        }
+    }
+
+    void CheckWindows() const
+    {
+        const bool scanning = (scanRF && scanRF->Scan().Running()) || (single && single->Scan().Running()) || multi
+            || (assign && assign->Assigning());
+        FUZZ_CHECK(scanning || !PublicStruct::Instance().ScanBusy);
+        if (!assign)
+            return;
+        for (int i = 0; i < assign->lbDevList->topLevelItemCount(); ++i) {
+            const QTreeWidgetItem& row = *assign->lbDevList->topLevelItem(i);
+            if (row.text(TFrmSetMuiltFreq::ColResult) == QStringLiteral("Set success!"))
+                FUZZ_CHECK(answered.count({ row.text(0).toInt(), row.text(1).toInt() }) == 1);
+        }
+    }
+
+    void CloseWindows()
+    {
+        scanRF.reset();
+        single.reset();
+        multi.reset();
+        assign.reset();
+        source.reset();
+        answered.clear();
+        rfMode = false;
     }
 
     void CheckInvariants() const
     {
+        CheckWindows();
+        FUZZ_CHECK(window->findChild<QListWidget*>(QStringLiteral("lbMsg"))->count() <= 5000);
         const DeviceList& devices = window->Devices();
         FUZZ_CHECK(devices.Count() <= DeviceList::MaxRecords);
         FUZZ_CHECK(list->topLevelItemCount() == devices.Count());
@@ -108,13 +208,22 @@ struct Stage {
             FUZZ_CHECK(row.text(TFrmMain::ColRXID) == QString::number(record.RXID));
             FUZZ_CHECK(row.text(TFrmMain::ColChannel) == QString::number(record.DevIdx));
         }
-        FUZZ_CHECK(boxes <= syncs);
+        FUZZ_CHECK(rfMode || boxes <= syncs);
     }
 
     std::unique_ptr<QApplication> app;
     std::unique_ptr<QTemporaryDir> dir;
     std::unique_ptr<TFrmMain> window;
     QTreeWidget* list = nullptr;
+    std::unique_ptr<TFrmScanRF> scanRF;
+    std::unique_ptr<TFrmSingleSet> single;
+    std::unique_ptr<TFrmMulitSet> multi;
+    std::unique_ptr<QTreeWidget> source;
+    std::unique_ptr<TFrmSetMuiltFreq> assign;
+    bool assignDone = false;
+    std::set<std::pair<int, int>> answered;
+    bool rfMode = false;
+    int openBoxes = 0;
     int boxes = 0;
     int syncs = 0;
 };
@@ -126,7 +235,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Never destroyed: the window must not outlive the process-wide objects it uses at exit.
     static Stage& stage = *new Stage;
     stage.Reset();
-    for (size_t at = 0; at + 2 <= size;) {
+    size_t at = 0;
+    if (size > 0 && data[0] >= 0xF8) {
+        stage.OpenWindow(data[0] & 7);
+        at = 1;
+    }
+    for (; at + 2 <= size;) {
         const uint8_t control = data[at];
         const size_t length = std::min<size_t>(data[at + 1], size - at - 2);
         stage.Deliver(control, QByteArray(reinterpret_cast<const char*>(data + at + 2), static_cast<qsizetype>(length)));
@@ -134,5 +248,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     QCoreApplication::sendPostedEvents();
     stage.CheckInvariants();
+    stage.CloseWindows();
     return 0;
 }

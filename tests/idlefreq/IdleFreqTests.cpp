@@ -2,8 +2,11 @@
 // build, the Set exchange and its outcomes, and Assign all with a receiver that never answers.
 #include "../mainwindow/MainFixture.h"
 
+#include "data/Device.h"
 #include "data/PublicStruct.h"
+#include "data/ReplySource.h"
 #include "protocol/Commands.h"
+#include "ui/FormDebug.h"
 #include "ui/rf/FormSetFreq.h"
 #include "ui/rf/FormSetMuiltFreq.h"
 
@@ -75,7 +78,8 @@ struct Bench {
     const TTMICListObj& record(int i) { return *window->Devices().At(i); }
     void Ack(int rxid, int devIdx, int cmd = CMD_SET_CHANNEL_ACK)
     {
-        Deliver(*window, Frame(rxid, devIdx, cmd, QByteArray(1, '\x05')));
+        const TTMICListObj* device = FindDevice(window->Devices(), rxid, devIdx);
+        Deliver(*window, Frame(rxid, devIdx, cmd, QByteArray(1, '\x05')), device ? device->IP : QString());
         QCoreApplication::processEvents();
     }
     // "cmd:byte" of each command a receiver got.
@@ -153,6 +157,15 @@ private slots:
         QVERIFY(set.Timer1->isActive() && bench.boxes.calls.empty());
         QTRY_COMPARE_WITH_TIMEOUT(bench.LastShown(), QStringLiteral("Set fail!"), 4000);
         QVERIFY(set.isVisible() && !done);
+        // The right RXID and DevIdx from an address the Set did not go to confirm nothing; the
+        // debug window says so.
+        TFrmDebug* debug = CreateDebugWindow(bench.window.get());
+        const int refused = RefusedReplies();
+        Deliver(*bench.window, Frame(7, 2, CMD_SET_CHANNEL_ACK, QByteArray(1, '\x05')), QStringLiteral("127.0.0.66"));
+        QCOMPARE(RefusedReplies(), refused + 1);
+        QCOMPARE(bench.LastShown(), QStringLiteral("Set fail!"));
+        QVERIFY(debug->LiveLines().last().startsWith("Refused reply 0x0C for [7:2] from 127.0.0.66"));
+        DestroyDebugWindow();
         bench.Ack(7, 2); // after the time-out: the receiver did take it
         QTRY_COMPARE(bench.LastShown(), QStringLiteral("Set success!"));
         QVERIFY(done && !set.isVisible() && set.result() == QDialog::Accepted);
@@ -254,6 +267,26 @@ private slots:
         QCOMPARE(multi.lbRxID->text(), QStringLiteral("8:1"));
         QCOMPARE(HighlightedRows(*multi.lbDevList), QStringList { "8:1" });
         QVERIFY(done && multi.btSet->isEnabled() && !PublicStruct::Instance().ScanBusy);
+    }
+
+    // Lead acknowledges three times before the window has handled the first: Choir and Spare,
+    // which never answer, are not confirmed by Lead's repeats.
+    void repeatedAckConfirmsOnlyItsOwnSet()
+    {
+        Bench bench;
+        auto source = SourceList(
+            { { "7", "2", "Lead", "" }, { "8", "1", "Choir", "" }, { "9", "1", "Spare", "" }, { "1", "1", "-", "" } });
+        bool done = false;
+        TFrmSetMuiltFreq multi(bench.window.get(), done, {}, *source, bench.window->Devices());
+        multi.btAssignAllClick();
+        QCOMPARE(Bench::Received(bench.lead), QStringList { "11:4" });
+        const QByteArray ack = Frame(7, 2, CMD_SET_CHANNEL_ACK, QByteArray(1, '\x05'));
+        for (int i = 0; i < 3; ++i)
+            bench.window->HandleFrame(QStringLiteral("127.0.0.9"), reinterpret_cast<const uint8_t*>(ack.constData()),
+                static_cast<int>(ack.size()));
+        QTRY_VERIFY_WITH_TIMEOUT(!multi.Assigning(), 8000);
+        QCOMPARE(Column(*multi.lbDevList, TFrmSetMuiltFreq::ColResult),
+            (QStringList { "Set success!", "Set fail!", "Set fail!" }));
     }
 
     // A device for which no channel is compatible is named, and the others still proposed (the

@@ -9,6 +9,7 @@
 #include "protocol/Commands.h"
 #include "ui/AlertSound.h"
 #include "ui/FormSet.h"
+#include "ui/MessageLines.h"
 #include "ui/TTMICObject.h"
 
 #include <QApplication>
@@ -16,9 +17,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QListWidget>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStyledItemDelegate>
 #include <QTest>
 #include <QToolButton>
 #include <QTreeWidget>
@@ -95,6 +98,16 @@ void RfLossFrameSparesTheBandText(Show& show)
         for (int x = band.left(); x <= band.right(); ++x)
             QVERIFY2(!IsRed(pixel(x, y)), qPrintable(QStringLiteral("red at %1,%2").arg(x).arg(y)));
 }
+class CountingDelegate : public QStyledItemDelegate
+{
+public:
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        ++sizeHints;
+        return QStyledItemDelegate::sizeHint(option, index);
+    }
+    mutable int sizeHints = 0;
+};
 
 } // namespace
 
@@ -149,6 +162,29 @@ private slots:
         }
         for (const char* button : { "SpeedButton1", "btDetailsClose" })
             QVERIFY(show.window->findChild<QToolButton*>(QLatin1String(button))->isVisible());
+    }
+
+    // A line added to a full list measures no row: the view lays out one row height for all,
+    // and the newest line still ends at the bottom of what the list shows.
+    void messageLineCostsTheSameWhenTheListIsFull()
+    {
+        Show show(Records(1));
+        auto* list = show.window->findChild<QListWidget*>(QStringLiteral("lbMsg"));
+        for (int i = 0; i < 5000; ++i)
+            show.window->AddMessage(QStringLiteral("line %1").arg(i));
+        QTest::qWait(2 * ScrollBatchMs);
+        CountingDelegate counting;
+        list->setItemDelegate(&counting);
+        for (int i = 5000; i < 5100; ++i) {
+            show.window->AddMessage(QStringLiteral("line %1").arg(i));
+            QCoreApplication::processEvents();
+        }
+        QTest::qWait(2 * ScrollBatchMs);
+        QCOMPARE(list->count(), 5000);
+        QVERIFY2(counting.sizeHints < 200, qPrintable(QString::number(counting.sizeHints)));
+        QCOMPARE(list->item(4999)->text(), QStringLiteral("line 5099"));
+        QCOMPARE(list->verticalScrollBar()->value(), list->verticalScrollBar()->maximum());
+        list->setItemDelegate(nullptr);
     }
 
     void lostAfterThreeMissedPollsOfItsOwn_data()

@@ -57,7 +57,7 @@ struct Bench {
     }
     void Reply(int cmd, int rxid = 7, int devIdx = 2)
     {
-        Deliver(*window, Frame(rxid, devIdx, cmd, QByteArray(1, '\x05')));
+        Deliver(*window, Frame(rxid, devIdx, cmd, QByteArray(1, '\x05')), QStringLiteral("127.0.0.9"));
         QCoreApplication::processEvents();
     }
     // "cmd:byte" of each command the receiver got.

@@ -20,6 +20,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
@@ -29,6 +30,8 @@
 #include <QTreeWidget>
 #include <RxSim.h>
 #include <algorithm>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
 
 using namespace fixture;
 
@@ -59,7 +62,7 @@ struct Bench {
     }
     void Deliver(int rxid, int devIdx, int cmd, const QByteArray& payload)
     {
-        fixture::Deliver(*window, Frame(rxid, devIdx, cmd, payload));
+        fixture::Deliver(*window, Frame(rxid, devIdx, cmd, payload), Record(rxid, devIdx).ip);
     }
     void Point(int rxid, int channel, int level, int devIdx = 1)
     {
@@ -193,6 +196,60 @@ private slots:
         QVERIFY(scan.btStart->isEnabled() && !scan.btStop->isEnabled());
     }
 
+    // Ends from a scan that is not running open no box, however many come and however they
+    // nest; points after Stop are not kept; a receiver that falls silent ends the scan itself.
+    void erraticRepliesAfterTheScan()
+    {
+        Bench b;
+        TFrmScanRF scan(b.window.get(), b.window->Devices());
+        CheckRow(scan.lbDevList, 0);
+        scan.btStart->click();
+        b.Point(1, 4, 40);
+        int depth = 0;
+        int deepest = 0;
+        b.boxes.whileShown = [&] {
+            deepest = std::max(deepest, ++depth);
+            if (depth == 1)
+                for (int i = 0; i < 20; ++i) {
+                    b.Deliver(1, 1, CMD_SCAN_END, QByteArray(1, 0));
+                    QCoreApplication::processEvents();
+                }
+            --depth;
+        };
+        for (int i = 0; i < 5; ++i)
+            b.Deliver(1, 1, CMD_SCAN_END, QByteArray(1, 0));
+        QTRY_COMPARE(b.boxes.calls.size(), size_t(1));
+        for (int i = 0; i < 20; ++i)
+            b.Deliver(1, 1, CMD_SCAN_END, QByteArray(1, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(b.boxes.calls.size(), size_t(1));
+        QCOMPARE(deepest, 1);
+
+        scan.btStart->click();
+        b.Point(1, 5, 40);
+        scan.btStop->click();
+        for (int i = 0; i < 50; ++i)
+            b.Point(1, i, 90);
+        b.Deliver(1, 1, CMD_SCAN_END, QByteArray(1, 0));
+        QCoreApplication::processEvents();
+        QCOMPARE(scan.Points().PointCount, 1);
+        QCOMPARE(b.boxes.calls.size(), size_t(1));
+        b.Received();
+
+        // Silence: the scan ends as Stop ends it, points kept, polling no longer paused.
+        PublicStruct::Instance().ScanQuietSeconds = 1;
+        scan.btStart->click();
+        b.Point(1, 7, 40);
+        b.Point(1, 8, 41);
+        QCOMPARE(b.Received(), QStringList { "7:0" });
+        QTRY_VERIFY_WITH_TIMEOUT(!PublicStruct::Instance().ScanBusy, 3000);
+        QCOMPARE(b.boxes.calls.back().message, QStringLiteral("Scan ended: the receiver stopped answering"));
+        QCOMPARE(b.Received(), QStringList { "9:0" });
+        QCOMPARE(scan.Points().PointCount, 2);
+        QVERIFY(scan.btStart->isEnabled() && !scan.btStop->isEnabled());
+        PublicStruct::Instance().ScanQuietSeconds = 5;
+    }
+
     void maxHoldAndExports()
     {
         Bench b;
@@ -251,6 +308,37 @@ private slots:
             qPrintable(b.boxes.calls.back().message));
         QVERIFY(!QFile::exists(out.filePath(QStringLiteral("missing/dir/scan.csv"))));
         SetExportPathHook({});
+    }
+
+    // A point outside the device's band stays out of the CSV; a full device reports the failure
+    // (a node of its own, so that the machine's /dev/full is never at stake).
+    void exportsOnlyWhatTheBandHoldsAndOnlyWhenWritten()
+    {
+        Bench b;
+        TFrmScanRF scan(b.window.get(), b.window->Devices());
+        CheckRow(scan.lbDevList, 0);
+        scan.btStart->click();
+        b.Point(1, 99, 30);
+        b.Point(1, 100, 40); // channels 0..99 only
+        b.Point(1, 250, 50);
+        b.Deliver(1, 1, CMD_SCAN_END, QByteArray(1, 0));
+        QTRY_VERIFY(!PublicStruct::Instance().ScanBusy);
+        QTemporaryDir out;
+        SetExportPathHook([&](const QString& suggested) { return out.filePath(suggested); });
+        scan.btExportCsv->click();
+        QFile csv(out.filePath(QStringLiteral("scan_1_1.csv")));
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QCOMPARE(csv.readAll(), QByteArray("664.750,20\n"));
+
+        const QString full = out.filePath(QStringLiteral("full"));
+        if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0)
+            QSKIP("no device node can be made here");
+        SetExportPathHook([&](const QString&) { return full; });
+        scan.btExportCsv->click();
+        SetExportPathHook({});
+        QVERIFY2(b.boxes.calls.back().message.startsWith(QStringLiteral("Could not save")),
+            qPrintable(b.boxes.calls.back().message));
+        QVERIFY(!QFileInfo(full).isFile());
     }
 
     void historyRecordsPagesAndDropouts()

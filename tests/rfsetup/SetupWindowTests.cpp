@@ -61,7 +61,7 @@ struct Bench {
     }
     void Send(int rxid, int cmd, const QByteArray& payload)
     {
-        Deliver(*window, Frame(rxid, 1, cmd, payload));
+        Deliver(*window, Frame(rxid, 1, cmd, payload), QStringLiteral("127.0.0.9"));
         QCoreApplication::processEvents();
     }
     void Point(int rxid, int channel, int level)
@@ -159,6 +159,29 @@ private slots:
         QCOMPARE(b.Received(), QStringList { "1:11" });
         QCOMPARE(b.boxes.calls.back().message, QStringLiteral("Set success!"));
         QVERIFY(!single->isVisible() && single->result() == QDialog::Accepted);
+    }
+
+    // Points and ends that come after the scan ended change neither the idle list nor the boxes.
+    void lateRepliesAfterTheEnd()
+    {
+        Bench b;
+        auto single = std::make_unique<TFrmSingleSet>(b.window.get(), b.window->Devices());
+        Check(single->lbDevList, { 0 });
+        single->btStart->click();
+        b.End(1);
+        QTRY_COMPARE(b.boxes.calls.size(), size_t(1));
+        for (int c = 0; c < 50; ++c)
+            b.Point(1, c * 2, 90);
+        b.End(1);
+        QCOMPARE(single->Points().PointCount, 0);
+        QCOMPARE(b.boxes.calls.size(), size_t(1));
+        int offered = 0;
+        WhenModal<TFrmSetFreq>([&](TFrmSetFreq& set) {
+            offered = set.lvFreq->topLevelItemCount();
+            set.reject();
+        });
+        single->btSetFreqClick();
+        QCOMPARE(offered, 100);
     }
 
     // Three rows: three scans in row order, each curve in its colour with its legend, the X range

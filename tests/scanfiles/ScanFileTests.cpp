@@ -179,7 +179,7 @@ private slots:
         const auto expected = IdleChannels(band, ours, threshold);
         for (const ScanForm form : { ScanForm::Wwb, ScanForm::Wsm }) {
             const auto exported = WriteScan(form,
-                DbmSamplesOf(LevelPointsOf(LatestLevels(points), band.StartFreq, band.StartChannel), offset), offset,
+                DbmSamplesOf(LevelPointsOf(LatestLevels(points), band.StartFreq, band.StartChannel, band.MaxChannel), offset), offset,
                 Header);
             const ScanReading back = ReadScan(exported, QStringLiteral("tessaro.csv"));
             QVERIFY2(back.Ok(), qPrintable(back.Error));

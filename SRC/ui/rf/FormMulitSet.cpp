@@ -80,6 +80,7 @@ TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
     connect(btStop, &QPushButton::clicked, this, &TFrmMulitSet::btStopClick);
     connect(btSetFreq, &QPushButton::clicked, this, &TFrmMulitSet::btSetFreqClick);
     connect(btExportCsv, &QPushButton::clicked, this, &TFrmMulitSet::btExportCsvClick);
+    m_scan->StallStop = [this] { btStopClick(); };
     resize(1089, 535);
 }
 
@@ -250,10 +251,11 @@ void TFrmMulitSet::Redraw()
     chart.DoPaint();
 }
 
-// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing.
+// An end reply once the sequence is over (a repeated one) starts nothing and counts nothing. After
+// Stop the stopped device's end still closes the sequence, once.
 void TFrmMulitSet::OnScanEnd(int rxid, int command)
 {
-    if (!m_awaitingEnd || !m_scan->IsScanEnd(rxid, command))
+    if (!m_awaitingEnd || !m_scan->IsEndOfDevice(rxid, command))
         return;
     if (!m_stopped) {
         m_completeScans = m_scanIndex + 1;
@@ -308,7 +310,7 @@ void TFrmMulitSet::btExportCsvClick()
         const TTMICListObj* device = FindDevice(m_devices, block.RXID, block.DevIdx);
         if (device && block.Points.PointCount > 0)
             scans.push_back(
-                interchange::LevelPointsOf(LatestLevels(block.Points), device->StartFreq, device->StartChannel));
+                interchange::LevelPointsOf(LatestLevels(block.Points), device->StartFreq, device->StartChannel, device->MaxChannel));
     }
     if (scans.empty()) {
         ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);

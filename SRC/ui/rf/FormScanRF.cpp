@@ -139,7 +139,7 @@ void TFrmScanRF::btExportCsvClick()
         ShowMessageBox(this, NothingToExportText(), QStringLiteral("提示"), 0, 3000);
         return;
     }
-    const auto points = interchange::LevelPointsOf(LatestLevels(m_points), device->StartFreq, device->StartChannel);
+    const auto points = interchange::LevelPointsOf(LatestLevels(m_points), device->StartFreq, device->StartChannel, device->MaxChannel);
     ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_%1_%2").arg(device->RXID).arg(device->DevIdx),
         QStringLiteral("%1:%2").arg(device->RXID).arg(device->DevIdx), points);
 }

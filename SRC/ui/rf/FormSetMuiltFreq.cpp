@@ -299,17 +299,19 @@ void TFrmSetMuiltFreq::btSetClick()
     if (channel < 0 || !m_target || Assigning())
         return;
     m_pendingChannel = channel;
+    m_ackAwaited = true;
     PublicStruct::Instance().ScanBusy = true; // no status poll between the command and its reply
     SendSetChannel(*m_target, channel);
 }
 
-// Replies of other channels, SQ acknowledgements and acknowledgements nobody asked for are
-// ignored; one that comes after the time-out still confirms the channel.
+// Replies of other channels, SQ acknowledgements, acknowledgements nobody asked for and repeats
+// of one already counted are ignored; one that comes after the time-out still confirms the channel.
 void TFrmSetMuiltFreq::OnSetReply(int rxid, int devIdx, int command)
 {
-    if (!m_target || m_pendingChannel < 0 || rxid != m_target->RXID || devIdx != m_target->DevIdx
+    if (!m_target || m_pendingChannel < 0 || !m_ackAwaited || rxid != m_target->RXID || devIdx != m_target->DevIdx
         || command != CMD_SET_CHANNEL_ACK)
         return;
+    m_ackAwaited = false;
     Timer1->stop();
     if (!Assigning())
         PublicStruct::Instance().ScanBusy = false;
@@ -493,6 +495,7 @@ void TFrmSetMuiltFreq::SetNextDevice()
     m_target = step.device;
     m_pendingChannel = step.channel;
     lbDevList->setCurrentItem(step.row); // the highlighted row names the device the panel shows
+    m_ackAwaited = true;
     lbRxID->setText(DeviceName(*step.device));
     lbBand->setText(step.device->Band);
     SendSetChannel(*step.device, step.channel);

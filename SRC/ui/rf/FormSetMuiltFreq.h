@@ -88,6 +88,7 @@ private:
     const DeviceList& m_devices;
     const TTMICListObj* m_target = nullptr;
     int m_pendingChannel = -1;
+    bool m_ackAwaited = false; // an acknowledgement confirms the Set it answers, once
     std::map<Pair, double> m_assigned;
     std::vector<Step> m_steps;
     std::vector<bool> m_confirmed;

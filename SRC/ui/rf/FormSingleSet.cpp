@@ -32,6 +32,7 @@ TFrmSingleSet::TFrmSingleSet(QWidget* owner, const DeviceList& devices)
     connect(btStart, &QPushButton::clicked, this, &TFrmSingleSet::btStartClick);
     connect(btStop, &QPushButton::clicked, this, &TFrmSingleSet::btStopClick);
     connect(btSetFreq, &QPushButton::clicked, this, &TFrmSingleSet::btSetFreqClick);
+    m_scan->StallStop = [this] { btStopClick(); };
     resize(1040, 548);
 }
 

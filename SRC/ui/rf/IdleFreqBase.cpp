@@ -91,14 +91,14 @@ void TIdleFreqBase::ShowIdleChannels(const std::vector<IdleChannel>& idle)
 // The pauses block the GUI thread on purpose: no reply is handled before Timer1 runs.
 void TIdleFreqBase::SendSetChannel(const TTMICListObj& device, int channel)
 {
-    QThread::msleep(CommandPause);
+    QThread::msleep(static_cast<unsigned long>(CommandPauseMs));
     const std::optional<SingleBytePayload> payload = SetChannelPayload(channel);
     const int sent = payload ? SendCommand(device.IP, static_cast<uint8_t>(device.RXID),
                          static_cast<uint8_t>(device.DevIdx), CMD_SET_CHANNEL, payload->data(), AckLen)
                              : 0;
     if (sent <= 0)
         DebugPrint("Set channel %d on [%d:%d] not sent (%d)", channel, device.RXID, device.DevIdx, sent);
-    QThread::msleep(CommandPause);
+    QThread::msleep(static_cast<unsigned long>(CommandPauseMs));
     Timer1->start();
 }
 

@@ -21,6 +21,7 @@ class TIdleFreqBase : public QDialog, public ToolReplyHandler
 public:
     static constexpr int ReplyTimeout = 2000; // ms
     static constexpr int CommandPause = 200; // ms before and after the command
+    static inline int CommandPauseMs = CommandPause; // a fuzz target that runs thousands of Sets sets 0
 
     // The threshold of the chosen cbMaxRF item.
     int Threshold() const;

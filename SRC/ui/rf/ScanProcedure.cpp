@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -62,6 +63,9 @@ TScanProcedure::TScanProcedure(
     CreateControls(columnWidths);
     Arrange();
     FillConnectedDevices(*m_controls.lbDevList, devices);
+    m_quiet = new QTimer(this);
+    m_quiet->setSingleShot(true);
+    connect(m_quiet, &QTimer::timeout, this, &TScanProcedure::ScanStalled);
     connect(
         m_controls.lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row, int) { RowClicked(row); });
 }
@@ -172,6 +176,7 @@ bool TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart
     const RowChannel channel = RowDevice(*m_controls.lbDevList->topLevelItem(row), 0);
     target.Clear();
     m_target = &target;
+    m_endPending = false;
     m_ignored = 0;
     DeviceRXID = static_cast<uint8_t>(channel.Rxid);
     DeviceDevIdx = static_cast<uint8_t>(channel.DevIdx);
@@ -181,11 +186,13 @@ bool TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart
     Device = FindDevice(m_devices, DeviceRXID, DeviceDevIdx);
     // A blocking pause, not an event loop: no reply is handled before the window is ready.
     if (pauseBeforeStart)
-        QThread::msleep(StartPause);
+        QThread::msleep(static_cast<unsigned long>(StartPauseMs));
     // A start that never left would hold the window (and the polling pause) until Stop.
     const int sent = SendScanCommand(CMD_SCAN_START);
-    if (sent > 0)
+    if (sent > 0) {
+        m_quiet->start(PublicStruct::Instance().ScanQuietSeconds * 1000);
         return true;
+    }
     SetRunning(false);
     m_target = nullptr;
     PublicStruct::Instance().ScanBusy = false;
@@ -195,8 +202,9 @@ bool TScanProcedure::StartRow(int row, ScanPoints& target, bool pauseBeforeStart
 
 bool TScanProcedure::AcceptPoint(int rxid, const uint8_t* payload)
 {
-    if (rxid != DeviceRXID || !m_target)
+    if (rxid != DeviceRXID || !m_target || !m_running || m_endPending)
         return false;
+    m_quiet->start();
     m_controls.lbRFVal->setText(QStringLiteral("%1dB").arg(LevelReadout(payload[1])));
     if (!m_target->Add(payload[0], payload[1])) {
         ++m_ignored;
@@ -207,27 +215,59 @@ bool TScanProcedure::AcceptPoint(int rxid, const uint8_t* payload)
 
 bool TScanProcedure::IsScanEnd(int rxid, int command) const
 {
+    return m_running && !m_endPending && IsEndOfDevice(rxid, command);
+}
+
+bool TScanProcedure::IsEndOfDevice(int rxid, int command) const
+{
     return Device && rxid == Device->RXID && command == CMD_SCAN_END;
 }
 
 void TScanProcedure::PostScanDone()
 {
+    m_endPending = true;
+    m_target = nullptr;
+    m_quiet->stop();
     QCoreApplication::postEvent(&m_window, new MessageEvent(MSG_SCAN_DONE, 0, 0));
 }
 
 void TScanProcedure::FinishScan()
 {
+    m_endPending = false;
     SetRunning(false);
     PublicStruct::Instance().ScanBusy = false;
-    ShowMessageBox(&m_window, BuiltinText(79), QStringLiteral("提示"), 0, -1);
+    ShowOneBox(BuiltinText(79));
+}
+
+// The box runs a nested loop in which further replies are handled: none may open a box inside it.
+void TScanProcedure::ShowOneBox(const QString& text)
+{
+    if (m_boxOpen)
+        return;
+    m_boxOpen = true;
+    ShowMessageBox(&m_window, text, QStringLiteral("提示"), 0, -1);
+    m_boxOpen = false;
 }
 
 bool TScanProcedure::FinishOnScanDone(QEvent* e)
 {
     if (e->type() != EventType(MSG_SCAN_DONE))
         return false;
-    FinishScan();
+    if (m_endPending)
+        FinishScan();
     return true;
+}
+
+// A lost end would otherwise keep ScanBusy set, and with it every channel's status polling paused.
+void TScanProcedure::ScanStalled()
+{
+    if (!m_running || m_endPending)
+        return;
+    if (StallStop)
+        StallStop();
+    else
+        Stop();
+    ShowOneBox(LanguageText("扫描已结束: 接收机停止应答", "Scan ended: the receiver stopped answering"));
 }
 
 void TScanProcedure::ResetChart(int series, double minX, double maxX)
@@ -242,6 +282,9 @@ void TScanProcedure::ResetChart(int series, double minX, double maxX)
 
 void TScanProcedure::Stop()
 {
+    m_target = nullptr;
+    m_endPending = false;
+    m_quiet->stop();
     SetRunning(false);
     PublicStruct::Instance().ScanBusy = false;
     SendScanCommand(CMD_SCAN_STOP);
@@ -252,6 +295,7 @@ void TScanProcedure::CloseWindow()
     if (!m_running)
         return;
     m_running = false;
+    m_quiet->stop();
     SendScanCommand(CMD_SCAN_STOP);
     PublicStruct::Instance().ScanBusy = false;
 }

@@ -12,9 +12,13 @@
 //   3. scan point     OnScanPoint -> AcceptPoint: RXID filter, the point stored into the current
 //                     block (at most 1024; later points are ignored, the read-out still shows the
 //                     latest level); the window then redraws (PlotScan);
-//   4. scan end       OnScanEnd -> IsScanEnd; PostScanDone posts MSG_SCAN_DONE to the window,
-//                     whose event handler calls FinishScan (buttons, ScanBusy, "Scan RF finish!");
-//   5. stop           Stop: buttons, ScanBusy cleared, CMD_SCAN_STOP sent;
+//   4. scan end       OnScanEnd -> IsScanEnd (only while this window's scan runs and no end is
+//                     waiting); PostScanDone posts MSG_SCAN_DONE to the window, whose event
+//                     handler calls FinishScan (buttons, ScanBusy, "Scan RF finish!"). An end
+//                     nobody waits for opens nothing, and never a second box while one is shown;
+//   5. stop           Stop: buttons, ScanBusy cleared, CMD_SCAN_STOP sent; the same, with a line
+//                     saying so, when neither point nor end came for ScanQuietSeconds (the
+//                     window's StallStop runs in place of Stop when it has one);
 //   6. close          the window's destructor calls CloseWindow: CMD_SCAN_STOP once if a scan
 //                     runs, ScanBusy cleared.
 //
@@ -27,6 +31,7 @@
 #include <QString>
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <map>
 
@@ -38,6 +43,7 @@ class QFrame;
 class QHBoxLayout;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class QWidget;
@@ -72,6 +78,7 @@ public:
         ManyRows // any number of rows stay checked
     };
     static constexpr int StartPause = 200; // ms before CMD_SCAN_START in a one-device scan
+    static inline int StartPauseMs = StartPause; // a fuzz target that runs thousands of scans sets 0
     static constexpr int SelectDeviceTimeout = 3000;
 
     // Creates the controls in window (laid out: band row, list beside the chart panel, buttons)
@@ -94,14 +101,16 @@ public:
     void ShowSelectDevice();
 
     // Step 3. True when the point was stored into the current block (the window redraws then).
-    // A point from another RXID changes nothing; one beyond the block's capacity only updates
-    // the read-out.
+    // A point from another RXID, or one that comes when no scan runs, changes nothing; one
+    // beyond the block's capacity only updates the read-out.
     bool AcceptPoint(int rxid, const uint8_t* payload);
     // Ends point intake until the next StartRow.
     void IgnoreFurtherPoints() { m_target = nullptr; }
 
     // Step 4.
     bool IsScanEnd(int rxid, int command) const;
+    // The end reply of the device last started, whether or not its scan still runs.
+    bool IsEndOfDevice(int rxid, int command) const;
     void PostScanDone();
     void FinishScan(); // MSG_SCAN_DONE: buttons back, ScanBusy cleared, "Scan RF finish!"
     // For the window's event(): true when e is MSG_SCAN_DONE, after FinishScan.
@@ -112,6 +121,8 @@ public:
     void CloseWindow();
 
     bool Running() const { return m_running; }
+    // What ends the scan when the receiver went quiet; Stop when empty.
+    std::function<void()> StallStop;
     // The X range of the chart: cbStartFreq / cbEndFreq as numbers, 640.0 when not a number.
     double AxisStart() const;
     double AxisEnd() const;
@@ -131,6 +142,8 @@ private:
     void ShowBand(const TTMICListObj& record);
     void SetRunning(bool running);
     int SendScanCommand(uint8_t cmd) const;
+    void ScanStalled();
+    void ShowOneBox(const QString& text);
 
     QDialog& m_window;
     const DeviceList& m_devices;
@@ -138,7 +151,10 @@ private:
     TScanControls m_controls;
     ScanPoints* m_target = nullptr;
     bool m_running = false;
+    bool m_endPending = false; // an end was accepted, its MSG_SCAN_DONE not yet handled
+    bool m_boxOpen = false;
     int m_ignored = 0;
+    QTimer* m_quiet = nullptr;
 };
 
 // Draws the points of a block as series `series` at their frequencies on device's band.
