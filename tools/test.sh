@@ -8,9 +8,12 @@ cd "$(dirname "$0")/.."
 bash tools/setup.sh
 
 jobs=$(nproc)
+# A compiler cache, where one is installed, makes a second run rebuild only what changed.
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 run_suite() {
   local dir=$1; shift
-  cmake -S . -B "$dir" "$@" >/dev/null
+  cmake -S . -B "$dir" "${launcher[@]}" "$@" >/dev/null
   cmake --build "$dir" -j "$jobs"
   (cd "$dir" && ctest --output-on-failure -j "$jobs")
 }
@@ -24,7 +27,7 @@ ASAN_OPTIONS=detect_leaks=0:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:ha
 # copy of its corpus; what breaks an invariant is kept in build-fuzz/artifacts/. A fixed seed makes
 # this gate repeatable; longer runs with other seeds are for finding new faults (README, Fuzzing).
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang-14 \
-  -DCMAKE_CXX_COMPILER=clang++-14 -DTESSARO_FUZZ=ON >/dev/null
+  -DCMAKE_CXX_COMPILER=clang++-14 -DTESSARO_FUZZ=ON "${launcher[@]}" >/dev/null
 cmake --build build-fuzz -j "$jobs" --target fuzzers
 fuzz_target() {
   local name=$1 work status=0
