@@ -4,6 +4,7 @@
 // out) with 12 and 64 tiles; the time from sending to the repaint of the tile's audio bar (median
 // and p99); and a 10 s flood of 10,000 replies a second, after which polling, memory and the
 // event loop's longest stall are reported. Polls go to 127.77.0.1:5000 on loopback.
+#include "BenchSupport.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
@@ -39,6 +40,8 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace bench;
+
 namespace
 {
 
@@ -49,13 +52,6 @@ constexpr char PollTarget[] = "127.77.0.1";
 double Seconds(Clock::duration d)
 {
     return std::chrono::duration<double>(d).count();
-}
-
-double CpuSeconds(clockid_t clock)
-{
-    timespec t {};
-    clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
 long ResidentKb()
@@ -81,37 +77,13 @@ std::vector<uint8_t> StatusReply(int record, uint32_t sequence)
 }
 
 // A port nobody holds on this machine right now, for the window to bind.
-int FreePort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local {};
-    local.sin_family = AF_INET;
-    socklen_t length = sizeof local;
-    bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    close(fd);
-    return ntohs(local.sin_port);
-}
-
-void RunLoop(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
-
 // 64 connected records polled at PollTarget, `tiles` of them with a tile, in a shown window large
 // enough for every tile to be painted.
 struct Stage {
     explicit Stage(int tiles)
     {
         PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
-        QByteArray text = "[Public]\r\nUartPort=0\r\n[History]\r\nDevCnt=" + QByteArray::number(Records) + "\r\n";
-        for (int i = 0; i < Records; ++i) {
-            const QByteArray n = QByteArray::number(i);
-            text += "IP" + n + "=" + PollTarget + "\r\nRXID" + n + "=" + QByteArray::number(i / 4 + 1) + "\r\nDevIdx"
-                + n + "=" + QByteArray::number(i % 4 + 1) + "\r\nStartFreq" + n + "=640\r\nFreq" + n + "=640\r\n";
-        }
+        const QByteArray text = "[Public]\r\nUartPort=0\r\n" + PolledRecordsIni(Records, PollTarget);
         {
             QFile file(PublicStruct::Instance().ConfigPath());
             if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
@@ -131,7 +103,7 @@ struct Stage {
     }
 
     QTemporaryDir dir;
-    int port = FreePort();
+    int port = FreeUdpPort();
     std::unique_ptr<TFrmMain> window;
 };
 
@@ -156,7 +128,7 @@ public:
 private:
     void Run(int port, int rate, Clock::duration duration, std::vector<Clock::time_point>* sentAt)
     {
-        const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        const int fd = ReplySocketFrom(PollTarget);
         sockaddr_in target {};
         target.sin_family = AF_INET;
         target.sin_port = htons(static_cast<uint16_t>(port));

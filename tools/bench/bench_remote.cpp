@@ -4,6 +4,7 @@
 // per CPU-second of the window's process with no clients and with all of them (goal: at most 20 %
 // lost), and the time from sending a reply to its arrival at a WebSocket client (median, p99).
 // The clients and the subscriber run in a child process, so their CPU time is not the window's.
+#include "BenchSupport.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
 #include "protocol/Commands.h"
@@ -38,19 +39,14 @@
 #include <unistd.h>
 #include <vector>
 
+using namespace bench;
+
 namespace
 {
 
 using Clock = std::chrono::steady_clock;
 constexpr int Records = 64;
 constexpr int WebClients = 32;
-
-double CpuSeconds(clockid_t clock)
-{
-    timespec t {};
-    clock_gettime(clock, &t);
-    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
-}
 
 qint64 NowUs()
 {
@@ -62,25 +58,6 @@ quint16 FreeTcpPort()
     QTcpServer probe;
     probe.listen(QHostAddress::LocalHost, 0);
     return probe.serverPort();
-}
-
-int FreeUdpPort()
-{
-    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local {};
-    local.sin_family = AF_INET;
-    socklen_t length = sizeof local;
-    bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
-    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
-    close(fd);
-    return ntohs(local.sin_port);
-}
-
-void RunLoop(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
 }
 
 // The audio level of a record's n-th reply: different each time, so each reply is a change.
@@ -100,7 +77,7 @@ std::vector<uint8_t> Reply(uint32_t sequence)
 struct Sender {
     Sender(int port, int rate, double seconds, std::vector<qint64>* sentAt)
         : thread([=, this] {
-            const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+            const int fd = ReplySocketFrom("127.77.0.1");
             sockaddr_in target {};
             target.sin_family = AF_INET;
             target.sin_port = htons(static_cast<uint16_t>(port));
@@ -139,12 +116,7 @@ struct Stage {
     Stage(quint16 webPort, quint16 brokerPort)
     {
         PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
-        QByteArray text = "[Public]\r\nUartPort=0\r\n[History]\r\nDevCnt=" + QByteArray::number(Records) + "\r\n";
-        for (int i = 0; i < Records; ++i) {
-            const QByteArray n = QByteArray::number(i);
-            text += "IP" + n + "=127.77.0.1\r\nRXID" + n + "=" + QByteArray::number(i / 4 + 1) + "\r\nDevIdx" + n + "="
-                + QByteArray::number(i % 4 + 1) + "\r\nStartFreq" + n + "=640\r\nFreq" + n + "=640\r\n";
-        }
+        QByteArray text = "[Public]\r\nUartPort=0\r\n" + PolledRecordsIni(Records, "127.77.0.1");
         if (webPort)
             text += "[Remote]\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + QByteArray::number(webPort) + "\r\nCode="
                 + code.toUtf8() + "\r\nMqttEnabled=1\r\nMqttHost=127.0.0.1\r\nMqttPort=" + QByteArray::number(brokerPort)

@@ -1,0 +1,68 @@
+// What the intake benchmarks share: CPU clocks, a free loopback port, a wait that keeps the event
+// loop running, and the Config.ini lines of polled records.
+#pragma once
+
+#include <QByteArray>
+#include <QEventLoop>
+#include <QTimer>
+#include <arpa/inet.h>
+#include <ctime>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace bench
+{
+
+inline double CpuSeconds(clockid_t clock)
+{
+    timespec t {};
+    clock_gettime(clock, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// A UDP port the kernel has just handed out and taken back: free for the endpoint under test.
+inline int FreeUdpPort()
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local {};
+    local.sin_family = AF_INET;
+    socklen_t length = sizeof local;
+    bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length);
+    close(fd);
+    return ntohs(local.sin_port);
+}
+
+// A socket that sends from `address` (any port), as a receiver at that address replies: Tessaro
+// takes a status reply only from its record's address.
+inline int ReplySocketFrom(const char* address)
+{
+    const int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_in local {};
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = inet_addr(address);
+    bind(fd, reinterpret_cast<const sockaddr*>(&local), sizeof local);
+    return fd;
+}
+
+inline void RunLoop(int ms)
+{
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// The [History] lines of `records` channels at `ip`, four to a receiver, all on 640 MHz.
+inline QByteArray PolledRecordsIni(int records, const QByteArray& ip)
+{
+    QByteArray text = "[History]\r\nDevCnt=" + QByteArray::number(records) + "\r\n";
+    for (int i = 0; i < records; ++i) {
+        const QByteArray n = QByteArray::number(i);
+        text += "IP" + n + "=" + ip + "\r\nRXID" + n + "=" + QByteArray::number(i / 4 + 1) + "\r\nDevIdx" + n + "="
+            + QByteArray::number(i % 4 + 1) + "\r\nStartFreq" + n + "=640\r\nFreq" + n + "=640\r\n";
+    }
+    return text;
+}
+
+}
