@@ -60,6 +60,22 @@ public:
         return true;
     }
 
+    // A guard in kHz, or the text "off" that switches its rule off; a missing optional guard is off.
+    bool Guard(const QJsonObject& object, const QString& path, const char* key, std::optional<int>& out, bool required)
+    {
+        const QJsonValue value = object.value(QLatin1String(key));
+        out.reset();
+        if (value == QJsonValue(QStringLiteral("off")) || (value.isUndefined() && !required))
+            return true;
+        if (value.isString())
+            return Fail(path + QLatin1Char('.') + QLatin1String(key), QStringLiteral("neither a number of kHz nor \"off\""));
+        int kHz = 0;
+        if (!Whole(object, path, key, 0, MaxSettingKHz, kHz))
+            return false;
+        out = kHz;
+        return true;
+    }
+
     bool Text(const QJsonObject& object, const QString& path, const char* key, QString& out)
     {
         const QJsonValue value = object.value(QLatin1String(key));
@@ -128,6 +144,34 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
     in.Whole(root, {}, "backups_per_band", 0, 64, file.backupsPerBand, false);
 }
 
+bool IsProfileName(const CoordinationFile& file, const QString& name)
+{
+    const auto named = [&](const Profile& p) { return p.name == name; };
+    const std::vector<Profile> presets = PresetProfiles(file.rule);
+    return std::any_of(presets.begin(), presets.end(), named) || std::any_of(file.profiles.begin(), file.profiles.end(), named);
+}
+
+void ReadProfiles(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonArray profiles;
+    in.List(root, "profiles", MaxFileProfiles, profiles);
+    for (qsizetype i = 0; i < profiles.size() && !in.Failed(); ++i) {
+        QJsonObject profile;
+        Profile read;
+        const QString path = At("profiles", i);
+        if (!in.Object(profiles[i], path, profile))
+            break;
+        in.Text(profile, path, "name", read.name);
+        if (!in.Failed() && (read.name.isEmpty() || IsProfileName(file, read.name)))
+            in.Fail(path + QStringLiteral(".name"), QStringLiteral("empty or already taken: \"%1\"").arg(read.name));
+        in.Guard(profile, path, "spacing_khz", read.spacingKHz, true);
+        in.Guard(profile, path, "third_2tx_khz", read.thirdTwoKHz, true);
+        in.Guard(profile, path, "third_3tx_khz", read.thirdThreeKHz, true);
+        in.Guard(profile, path, "fifth_khz", read.fifthKHz, false);
+        file.profiles.push_back(read);
+    }
+}
+
 void ReadBands(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
 {
     QJsonArray bands;
@@ -164,6 +208,9 @@ void ReadDevices(FieldReader& in, const QJsonObject& root, CoordinationFile& fil
         if (!in.Failed() && at == file.bands.end())
             in.Fail(path + QStringLiteral(".band"), QStringLiteral("unknown band \"%1\"").arg(band));
         read.band = static_cast<int>(at - file.bands.begin());
+        in.Text(device, path, "profile", read.profile);
+        if (!in.Failed() && !read.profile.isEmpty() && !IsProfileName(file, read.profile))
+            in.Fail(path + QStringLiteral(".profile"), QStringLiteral("unknown profile \"%1\"").arg(read.profile));
         file.devices.push_back(read);
     }
 }
@@ -212,6 +259,7 @@ FileReading ReadCoordinationFile(const QByteArray& json)
     FieldReader in;
     const QJsonObject root = document.object();
     ReadHead(in, root, reading.file);
+    ReadProfiles(in, root, reading.file);
     ReadBands(in, root, reading.file);
     ReadDevices(in, root, reading.file);
     ReadBusyAndExclusions(in, root, reading.file);
@@ -241,6 +289,18 @@ std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
     for (const FileDevice& device : file.devices)
         options.push_back({ device.rxid, device.channel, idle[static_cast<size_t>(device.band)] });
     return options;
+}
+
+std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file)
+{
+    std::vector<Profile> known = PresetProfiles(file.rule);
+    known.insert(known.end(), file.profiles.begin(), file.profiles.end());
+    std::vector<Profile> out;
+    for (const FileDevice& device : file.devices) {
+        const auto at = std::find_if(known.begin(), known.end(), [&](const Profile& p) { return p.name == device.profile; });
+        out.push_back(at != known.end() ? *at : ProfileOfRule(file.rule));
+    }
+    return out;
 }
 
 } // namespace coordination
