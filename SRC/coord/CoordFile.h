@@ -10,7 +10,8 @@
 //                  "fifth_khz": 100}],
 //    "devices": [{"rxid": 7, "channel": 2, "name": "Lead", "band": "A", "profile": "analog"}],
 //    "busy_mhz": [641.25],
-//    "exclusions": [{"from_mhz": 650.0, "to_mhz": 658.0, "note": "DVB-T Mux 3"}]}
+//    "exclusions": [{"from_mhz": 650.0, "to_mhz": 658.0, "note": "DVB-T Mux 3"}],
+//    "tv": {"region": "europe", "channels": [27, 28]}}
 // Members not named here are kept out of the way of later versions: they are ignored.
 #include "coord/Profiles.h"
 #include "data/Coordination.h"
@@ -74,6 +75,10 @@ FileReading ReadCoordinationFile(const QByteArray& json);
 // Each device's idle channels: its band's channels but those found busy (a busy frequency marks
 // the channel within half a channel step) and those inside an exclusion (edges included).
 std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file);
+
+// The channels of the device's band that exclusions took away, by note: "6 excluded (TV 27),
+// 2 excluded (house intercom)"; empty when none.
+QString ExcludedOf(const CoordinationFile& file, size_t device);
 
 // Each device's profile: its named one, or the profile of the file's rule.
 std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file);

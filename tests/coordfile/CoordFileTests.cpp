@@ -1,6 +1,7 @@
 // The coordination file and tessaro-coord: faults named by field, and the tool run as a process
 // on small files, its exit status, plan CSV and analysis.
 #include "coord/CoordFile.h"
+#include "coord/TvChannels.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -87,10 +88,17 @@ private slots:
         QTest::newRow("guard negative") << profile(R"("spacing_khz": -1, "third_2tx_khz": 0, "third_3tx_khz": 0)")
                                         << "profiles[0].spacing_khz: -1 outside 0..10000";
         QTest::newRow("preset name taken") << FileWith(R"("profiles": [{"name": "analog", "spacing_khz": 1,
-            "third_2tx_khz": 1, "third_3tx_khz": 1}])") << "profiles[0].name: empty or already taken: \"analog\"";
-        QTest::newRow("unknown profile")
-            << FileWith(R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "iem"}])")
-            << "devices[0].profile: unknown profile \"iem\"";
+            "third_2tx_khz": 1, "third_3tx_khz": 1}])")
+                                           << "profiles[0].name: empty or already taken: \"analog\"";
+        QTest::newRow("tv region") << FileWith(R"("tv": {"region": "mars", "channels": [27]})")
+                                   << "tv.region: unknown region \"mars\" (china, europe, usa)";
+        QTest::newRow("tv channel") << FileWith(R"("tv": {"region": "europe", "channels": [27, 70]})")
+                                    << "tv.channels[1]: no TV channel 70 in europe";
+        QTest::newRow("tv channel as text")
+            << FileWith(R"("tv": {"region": "usa", "channels": ["27"]})") << "tv.channels[0]: no TV channel 27 in usa";
+        QTest::newRow("unknown profile") << FileWith(
+            R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "iem"}])")
+                                         << "devices[0].profile: unknown profile \"iem\"";
     }
 
     void faultsNamedByField()
@@ -126,7 +134,8 @@ private slots:
                         {"rxid": 3, "channel": 1, "band": "A"}])"));
         QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
         const std::vector<Profile> profiles = DeviceProfilesOf(reading.file);
-        QVERIFY(profiles[0].spacingKHz == 0 && !profiles[0].thirdTwoKHz && profiles[0].thirdThreeKHz == 80 && !profiles[0].fifthKHz);
+        QVERIFY(profiles[0].spacingKHz == 0 && !profiles[0].thirdTwoKHz && profiles[0].thirdThreeKHz == 80
+            && !profiles[0].fifthKHz);
         QVERIFY(profiles[1].name == QStringLiteral("digital") && profiles[1].fifthKHz == 25);
         QVERIFY(profiles[2].spacingKHz == 300 && profiles[2].thirdTwoKHz == 100 && !profiles[2].thirdThreeKHz);
     }
@@ -154,6 +163,39 @@ private slots:
                 onAir.push_back({ FreqKHz(line.section(QLatin1Char(','), 3, 3).toDouble()), &fifth });
         QVERIFY(onAir.size() >= 2 && onAir.size() < 4);
         QVERIFY(CheckProfiles(onAir).empty());
+    }
+
+    // Channel edges from the public plans: the first and last of each run, and the gaps.
+    void tvTables()
+    {
+        const auto edges = [](TvRegion region, int number) {
+            const std::optional<TvChannel> c = TvChannelOf(region, number);
+            return c ? std::pair { c->fromMHz, c->toMHz } : std::pair { -1.0, -1.0 };
+        };
+        QCOMPARE(edges(TvRegion::Europe, 21), std::pair(470.0, 478.0));
+        QCOMPARE(edges(TvRegion::Europe, 69), std::pair(854.0, 862.0));
+        QCOMPARE(edges(TvRegion::Europe, 20), std::pair(-1.0, -1.0));
+        QCOMPARE(edges(TvRegion::China, 24), std::pair(558.0, 566.0));
+        QCOMPARE(edges(TvRegion::China, 25), std::pair(606.0, 614.0));
+        QCOMPARE(edges(TvRegion::China, 68), std::pair(950.0, 958.0));
+        QCOMPARE(edges(TvRegion::Usa, 14), std::pair(470.0, 476.0));
+        QCOMPARE(edges(TvRegion::Usa, 36), std::pair(602.0, 608.0));
+        QCOMPARE(edges(TvRegion::Usa, 37), std::pair(-1.0, -1.0));
+    }
+
+    // TV 21 on air takes 470.000..478.000 (33 channels, both edges) from the band; the device
+    // left out is told so beside what blocks the rest.
+    void tvChannelsBecomeExclusions()
+    {
+        const Run run = RunTool(FileWith(R"("rule": {"level": 1}, "backups_per_band": 0,
+            "bands": [{"name": "A", "start_mhz": 470.0, "channels": 35}],
+            "devices": [{"rxid": 1, "channel": 1, "band": "A"}, {"rxid": 2, "channel": 1, "band": "A"}],
+            "tv": {"region": "europe", "channels": [21]})"));
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.plan.contains(QStringLiteral("1:1,,A,478.250,")), qPrintable(run.plan));
+        QVERIFY2(run.analysis.contains(
+                     QStringLiteral("2:1 : all 2 idle channels blocked: 2 too close to 1:1; 33 excluded (TV 21)")),
+            qPrintable(run.analysis));
     }
 
     void toolPlansAndExplains()

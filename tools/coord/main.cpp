@@ -118,7 +118,9 @@ QString Analysis(const CoordinationFile& file, const SearchResult& found, const 
                      .arg(backup.kHz / 1000.0, 0, 'f', 3);
     }
     for (size_t d = 0; d < plan.devices.size(); ++d) {
-        const QString why = dropped[d].isEmpty() ? WhyNotPlaced(plan, d) : dropped[d];
+        QString why = dropped[d].isEmpty() ? WhyNotPlaced(plan, d) : dropped[d];
+        if (!why.isEmpty() && !ExcludedOf(file, d).isEmpty())
+            why += QStringLiteral("; ") + ExcludedOf(file, d);
         if (!why.isEmpty())
             lines << QStringLiteral("%1 %2: %3").arg(DeviceId(plan.devices[d]), file.devices[d].name, why);
     }
@@ -130,7 +132,8 @@ bool Write(const QString& path, const QString& text, FILE* stream)
 {
     const QByteArray bytes = text.toUtf8();
     if (path.isEmpty())
-        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size()) && std::fflush(stream) == 0;
+        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+            && std::fflush(stream) == 0;
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
@@ -169,7 +172,8 @@ int main(int argc, char** argv)
             bool ok = false;
             budgetMs = args[++i].toInt(&ok);
             if (!ok || budgetMs < 1 || budgetMs > MaxBudgetMs)
-                return Fail(QStringLiteral("--budget-ms: not a number of milliseconds in 1..%1").arg(MaxBudgetMs), BadInput);
+                return Fail(
+                    QStringLiteral("--budget-ms: not a number of milliseconds in 1..%1").arg(MaxBudgetMs), BadInput);
         } else if (arg.startsWith(QLatin1Char('-')) || !input.isEmpty()) {
             return Fail(QStringLiteral("unknown argument %1 (see --help)").arg(arg), BadInput);
         } else {
@@ -193,8 +197,12 @@ int main(int argc, char** argv)
     const std::vector<QString> dropped = DropProfileConflicts(found.plan, profiles);
     const std::vector<Backup> backups = Backups(found.plan, coordination.backupsPerBand);
     if (!Write(planPath, PlanCsv(coordination, found.plan, backups), stdout))
-        return Fail(QStringLiteral("cannot write the plan to %1").arg(planPath.isEmpty() ? QStringLiteral("standard output") : planPath), WriteFailed);
+        return Fail(QStringLiteral("cannot write the plan to %1")
+                        .arg(planPath.isEmpty() ? QStringLiteral("standard output") : planPath),
+            WriteFailed);
     if (!Write(analysisPath, Analysis(coordination, found, backups, dropped, EnvelopeIsExact(profiles)), stderr))
-        return Fail(QStringLiteral("cannot write the analysis to %1").arg(analysisPath.isEmpty() ? QStringLiteral("standard error") : analysisPath), WriteFailed);
+        return Fail(QStringLiteral("cannot write the analysis to %1")
+                        .arg(analysisPath.isEmpty() ? QStringLiteral("standard error") : analysisPath),
+            WriteFailed);
     return found.plan.PlacedCount() == static_cast<int>(found.plan.devices.size()) ? AllPlaced : SomeUnplaced;
 }
