@@ -1,6 +1,7 @@
 #include "coord/CoordFile.h"
 
 #include "coord/Search.h"
+#include "coord/TvChannels.h"
 #include "data/Device.h"
 
 #include <QJsonArray>
@@ -57,6 +58,23 @@ public:
             return Fail(path.isEmpty() ? QString::fromLatin1(key) : path + QLatin1Char('.') + QLatin1String(key),
                 QStringLiteral("not a whole number"));
         out = static_cast<int>(value);
+        return true;
+    }
+
+    // A guard in kHz, or the text "off" that switches its rule off; a missing optional guard is off.
+    bool Guard(const QJsonObject& object, const QString& path, const char* key, std::optional<int>& out, bool required)
+    {
+        const QJsonValue value = object.value(QLatin1String(key));
+        out.reset();
+        if (value == QJsonValue(QStringLiteral("off")) || (value.isUndefined() && !required))
+            return true;
+        if (value.isString())
+            return Fail(
+                path + QLatin1Char('.') + QLatin1String(key), QStringLiteral("neither a number of kHz nor \"off\""));
+        int kHz = 0;
+        if (!Whole(object, path, key, 0, MaxSettingKHz, kHz))
+            return false;
+        out = kHz;
         return true;
     }
 
@@ -128,6 +146,35 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
     in.Whole(root, {}, "backups_per_band", 0, 64, file.backupsPerBand, false);
 }
 
+bool IsProfileName(const CoordinationFile& file, const QString& name)
+{
+    const auto named = [&](const Profile& p) { return p.name == name; };
+    const std::vector<Profile> presets = PresetProfiles(file.rule);
+    return std::any_of(presets.begin(), presets.end(), named)
+        || std::any_of(file.profiles.begin(), file.profiles.end(), named);
+}
+
+void ReadProfiles(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonArray profiles;
+    in.List(root, "profiles", MaxFileProfiles, profiles);
+    for (qsizetype i = 0; i < profiles.size() && !in.Failed(); ++i) {
+        QJsonObject profile;
+        Profile read;
+        const QString path = At("profiles", i);
+        if (!in.Object(profiles[i], path, profile))
+            break;
+        in.Text(profile, path, "name", read.name);
+        if (!in.Failed() && (read.name.isEmpty() || IsProfileName(file, read.name)))
+            in.Fail(path + QStringLiteral(".name"), QStringLiteral("empty or already taken: \"%1\"").arg(read.name));
+        in.Guard(profile, path, "spacing_khz", read.spacingKHz, true);
+        in.Guard(profile, path, "third_2tx_khz", read.thirdTwoKHz, true);
+        in.Guard(profile, path, "third_3tx_khz", read.thirdThreeKHz, true);
+        in.Guard(profile, path, "fifth_khz", read.fifthKHz, false);
+        file.profiles.push_back(read);
+    }
+}
+
 void ReadBands(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
 {
     QJsonArray bands;
@@ -164,6 +211,9 @@ void ReadDevices(FieldReader& in, const QJsonObject& root, CoordinationFile& fil
         if (!in.Failed() && at == file.bands.end())
             in.Fail(path + QStringLiteral(".band"), QStringLiteral("unknown band \"%1\"").arg(band));
         read.band = static_cast<int>(at - file.bands.begin());
+        in.Text(device, path, "profile", read.profile);
+        if (!in.Failed() && !read.profile.isEmpty() && !IsProfileName(file, read.profile))
+            in.Fail(path + QStringLiteral(".profile"), QStringLiteral("unknown profile \"%1\"").arg(read.profile));
         file.devices.push_back(read);
     }
 }
@@ -194,6 +244,33 @@ void ReadBusyAndExclusions(FieldReader& in, const QJsonObject& root, Coordinatio
     }
 }
 
+// The TV channels ticked as on air, each an exclusion noted "TV <number>".
+void ReadTv(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonObject tv;
+    if (!root.contains(QLatin1String("tv")) || !in.Object(root.value(QLatin1String("tv")), QStringLiteral("tv"), tv))
+        return;
+    QString name;
+    in.Text(tv, QStringLiteral("tv"), "region", name);
+    const std::optional<TvRegion> region = TvRegionNamed(name);
+    if (!in.Failed() && !region)
+        in.Fail(QStringLiteral("tv.region"), QStringLiteral("unknown region \"%1\" (china, europe, usa)").arg(name));
+    QJsonArray channels;
+    in.List(tv, "channels", 256, channels);
+    for (qsizetype i = 0; i < channels.size() && !in.Failed(); ++i) {
+        const double number = channels[i].toDouble(-1);
+        const std::optional<TvChannel> channel = number == std::floor(number) && number >= 0 && number < 1000
+            ? TvChannelOf(*region, int(number))
+            : std::nullopt;
+        if (!channels[i].isDouble() || !channel)
+            in.Fail(QStringLiteral("tv.channels[%1]").arg(i),
+                QStringLiteral("no TV channel %1 in %2").arg(channels[i].toVariant().toString(), name));
+        else
+            file.exclusions.push_back(
+                { channel->fromMHz, channel->toMHz, QStringLiteral("TV %1").arg(channel->number) });
+    }
+}
+
 } // namespace
 
 FileReading ReadCoordinationFile(const QByteArray& json)
@@ -212,9 +289,11 @@ FileReading ReadCoordinationFile(const QByteArray& json)
     FieldReader in;
     const QJsonObject root = document.object();
     ReadHead(in, root, reading.file);
+    ReadProfiles(in, root, reading.file);
     ReadBands(in, root, reading.file);
     ReadDevices(in, root, reading.file);
     ReadBusyAndExclusions(in, root, reading.file);
+    ReadTv(in, root, reading.file);
     reading.error = in.error;
     if (!in.Failed() && reading.file.devices.empty())
         reading.error = QStringLiteral("devices: no device to plan");
@@ -241,6 +320,44 @@ std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
     for (const FileDevice& device : file.devices)
         options.push_back({ device.rxid, device.channel, idle[static_cast<size_t>(device.band)] });
     return options;
+}
+
+QString ExcludedOf(const CoordinationFile& file, size_t device)
+{
+    const FileBand& band = file.bands[static_cast<size_t>(file.devices[device].band)];
+    QStringList notes;
+    std::vector<int> counts;
+    for (int c = 0; c < band.channels; ++c) {
+        const double freq = ChannelFrequency(band.startMHz, 0, c);
+        const auto in = std::find_if(file.exclusions.begin(), file.exclusions.end(),
+            [&](const Exclusion& e) { return freq >= e.fromMHz - 1e-9 && freq <= e.toMHz + 1e-9; });
+        if (in == file.exclusions.end())
+            continue;
+        const qsizetype at = notes.indexOf(in->note);
+        if (at < 0) {
+            notes << in->note;
+            counts.push_back(1);
+        } else {
+            ++counts[size_t(at)];
+        }
+    }
+    QStringList parts;
+    for (qsizetype i = 0; i < notes.size(); ++i)
+        parts << QStringLiteral("%1 excluded (%2)").arg(counts[size_t(i)]).arg(notes[i]);
+    return parts.join(QStringLiteral(", "));
+}
+
+std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file)
+{
+    std::vector<Profile> known = PresetProfiles(file.rule);
+    known.insert(known.end(), file.profiles.begin(), file.profiles.end());
+    std::vector<Profile> out;
+    for (const FileDevice& device : file.devices) {
+        const auto at
+            = std::find_if(known.begin(), known.end(), [&](const Profile& p) { return p.name == device.profile; });
+        out.push_back(at != known.end() ? *at : ProfileOfRule(file.rule));
+    }
+    return out;
 }
 
 } // namespace coordination

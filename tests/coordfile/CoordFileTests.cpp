@@ -1,6 +1,7 @@
 // The coordination file and tessaro-coord: faults named by field, and the tool run as a process
 // on small files, its exit status, plan CSV and analysis.
 #include "coord/CoordFile.h"
+#include "coord/TvChannels.h"
 
 #include <QProcess>
 #include <QTemporaryDir>
@@ -77,6 +78,27 @@ private slots:
         QTest::newRow("no devices") << FileWith(R"("devices": [])") << "devices: no device to plan";
         QTest::newRow("format") << QByteArray(R"({"version": 1})") << "format: not \"tessaro-coordination\"";
         QTest::newRow("not an object") << QByteArray("[1]") << "the file is not a JSON object";
+        const auto profile = [](const char* guards) {
+            return FileWith(QByteArray(R"("profiles": [{"name": "iem", )") + guards + "}]");
+        };
+        QTest::newRow("guard as text") << profile(R"("spacing_khz": 600, "third_2tx_khz": "0ff", "third_3tx_khz": 50)")
+                                       << "profiles[0].third_2tx_khz: neither a number of kHz nor \"off\"";
+        QTest::newRow("guard missing") << profile(R"("third_2tx_khz": 200, "third_3tx_khz": "off")")
+                                       << "profiles[0].spacing_khz: missing";
+        QTest::newRow("guard negative") << profile(R"("spacing_khz": -1, "third_2tx_khz": 0, "third_3tx_khz": 0)")
+                                        << "profiles[0].spacing_khz: -1 outside 0..10000";
+        QTest::newRow("preset name taken") << FileWith(R"("profiles": [{"name": "analog", "spacing_khz": 1,
+            "third_2tx_khz": 1, "third_3tx_khz": 1}])")
+                                           << "profiles[0].name: empty or already taken: \"analog\"";
+        QTest::newRow("tv region") << FileWith(R"("tv": {"region": "mars", "channels": [27]})")
+                                   << "tv.region: unknown region \"mars\" (china, europe, usa)";
+        QTest::newRow("tv channel") << FileWith(R"("tv": {"region": "europe", "channels": [27, 70]})")
+                                    << "tv.channels[1]: no TV channel 70 in europe";
+        QTest::newRow("tv channel as text")
+            << FileWith(R"("tv": {"region": "usa", "channels": ["27"]})") << "tv.channels[0]: no TV channel 27 in usa";
+        QTest::newRow("unknown profile") << FileWith(
+            R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "iem"}])")
+                                         << "devices[0].profile: unknown profile \"iem\"";
     }
 
     void faultsNamedByField()
@@ -99,6 +121,81 @@ private slots:
         for (const IdleChannel& c : options.at(0).Idle)
             channels.push_back(c.Channel);
         QCOMPARE(channels, (std::vector<int> { 0, 2, 4, 7 }));
+    }
+
+    // Devices take their own profile, a preset or the file's, else the rule's level; the file's
+    // "off" leaves a guard unset while 0 keeps it.
+    void profilesOfTheDevices()
+    {
+        const FileReading reading = ReadCoordinationFile(FileWith(R"("rule": {"level": 2, "spacing_khz": 300},
+            "profiles": [{"name": "iem", "spacing_khz": 0, "third_2tx_khz": "off", "third_3tx_khz": 80}],
+            "devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "iem"},
+                        {"rxid": 2, "channel": 1, "band": "A", "profile": "digital"},
+                        {"rxid": 3, "channel": 1, "band": "A"}])"));
+        QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+        const std::vector<Profile> profiles = DeviceProfilesOf(reading.file);
+        QVERIFY(profiles[0].spacingKHz == 0 && !profiles[0].thirdTwoKHz && profiles[0].thirdThreeKHz == 80
+            && !profiles[0].fifthKHz);
+        QVERIFY(profiles[1].name == QStringLiteral("digital") && profiles[1].fifthKHz == 25);
+        QVERIFY(profiles[2].spacingKHz == 300 && profiles[2].thirdTwoKHz == 100 && !profiles[2].thirdThreeKHz);
+    }
+
+    // Four devices on a spacing-only profile with a fifth-order guard: the searched plan puts
+    // them 250 kHz apart, 3f1 − 2f2 lands on one, and the tool takes it out and says why; what
+    // stays on air passes the profile check.
+    void toolHonoursFifthOrder()
+    {
+        const Run run = RunTool(FileWith(R"("profiles": [{"name": "fifth", "spacing_khz": 250, "third_2tx_khz": "off",
+            "third_3tx_khz": "off", "fifth_khz": 100}], "backups_per_band": 0,
+            "bands": [{"name": "A", "start_mhz": 640.0, "channels": 4}],
+            "devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "fifth"},
+                        {"rxid": 2, "channel": 1, "band": "A", "profile": "fifth"},
+                        {"rxid": 3, "channel": 1, "band": "A", "profile": "fifth"},
+                        {"rxid": 4, "channel": 1, "band": "A", "profile": "fifth"}])"));
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.analysis.contains(QStringLiteral("searched at the strictest profile (not proved best)"))
+                && run.analysis.contains(QStringLiteral(": 5th order ")),
+            qPrintable(run.analysis));
+        const Profile fifth { QStringLiteral("fifth"), 250, {}, {}, 100 };
+        std::vector<ProfiledCarrier> onAir;
+        for (const QString& line : run.plan.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).mid(1))
+            if (!line.section(QLatin1Char(','), 3, 3).isEmpty())
+                onAir.push_back({ FreqKHz(line.section(QLatin1Char(','), 3, 3).toDouble()), &fifth });
+        QVERIFY(onAir.size() >= 2 && onAir.size() < 4);
+        QVERIFY(CheckProfiles(onAir).empty());
+    }
+
+    // Channel edges from the public plans: the first and last of each run, and the gaps.
+    void tvTables()
+    {
+        const auto edges = [](TvRegion region, int number) {
+            const std::optional<TvChannel> c = TvChannelOf(region, number);
+            return c ? std::pair { c->fromMHz, c->toMHz } : std::pair { -1.0, -1.0 };
+        };
+        QCOMPARE(edges(TvRegion::Europe, 21), std::pair(470.0, 478.0));
+        QCOMPARE(edges(TvRegion::Europe, 69), std::pair(854.0, 862.0));
+        QCOMPARE(edges(TvRegion::Europe, 20), std::pair(-1.0, -1.0));
+        QCOMPARE(edges(TvRegion::China, 24), std::pair(558.0, 566.0));
+        QCOMPARE(edges(TvRegion::China, 25), std::pair(606.0, 614.0));
+        QCOMPARE(edges(TvRegion::China, 68), std::pair(950.0, 958.0));
+        QCOMPARE(edges(TvRegion::Usa, 14), std::pair(470.0, 476.0));
+        QCOMPARE(edges(TvRegion::Usa, 36), std::pair(602.0, 608.0));
+        QCOMPARE(edges(TvRegion::Usa, 37), std::pair(-1.0, -1.0));
+    }
+
+    // TV 21 on air takes 470.000..478.000 (33 channels, both edges) from the band; the device
+    // left out is told so beside what blocks the rest.
+    void tvChannelsBecomeExclusions()
+    {
+        const Run run = RunTool(FileWith(R"("rule": {"level": 1}, "backups_per_band": 0,
+            "bands": [{"name": "A", "start_mhz": 470.0, "channels": 35}],
+            "devices": [{"rxid": 1, "channel": 1, "band": "A"}, {"rxid": 2, "channel": 1, "band": "A"}],
+            "tv": {"region": "europe", "channels": [21]})"));
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.plan.contains(QStringLiteral("1:1,,A,478.250,")), qPrintable(run.plan));
+        QVERIFY2(run.analysis.contains(
+                     QStringLiteral("2:1 : all 2 idle channels blocked: 2 too close to 1:1; 33 excluded (TV 21)")),
+            qPrintable(run.analysis));
     }
 
     void toolPlansAndExplains()

@@ -1,6 +1,6 @@
 // The coordination file reader: any bytes give either a fault naming a field or a file whose
 // every value is in range; the devices' idle channels lie in their bands; on small files the
-// search's plan passes the independent check.
+// search's plan passes the independent check and, cleared by the devices' profiles, theirs.
 #include "FuzzCheck.h"
 #include "coord/CoordFile.h"
 #include "coord/Search.h"
@@ -38,8 +38,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (options.size() <= 6 && channels <= 200) {
         SearchLimits limits;
         limits.budgetMs = 5;
-        const SearchResult found = SearchBest(file.rule, options, limits);
+        const std::vector<Profile> profiles = DeviceProfilesOf(file);
+        SearchResult found = SearchBest(EnvelopeRule(profiles), options, limits);
         FUZZ_CHECK(check(found.plan).empty());
+        // What stays on air after the devices' own profiles were applied passes them.
+        DropProfileConflicts(found.plan, profiles);
+        std::vector<ProfiledCarrier> onAir;
+        for (size_t d = 0; d < options.size(); ++d)
+            if (found.plan.ChannelOf(d) >= 0)
+                onAir.push_back({ FreqKHz(found.plan.FreqOf(d)), &profiles[d] });
+        FUZZ_CHECK(CheckProfiles(onAir).empty());
     }
     return 0;
 }

@@ -24,7 +24,7 @@ const char* const Help = R"(Usage: tessaro-coord [OPTION]... FILE
   or:  tessaro-coord convert-scan IN OUT --to wwb|wsm|receiver (see convert-scan --help)
 Plan a frequency for every device of the coordination file FILE (JSON, described in the
 README) so that no two carriers are closer than the spacing and no intermodulation product of
-the rule's level lands within the guard of a carrier. The search returns the plan that places
+the rule's level (or of a device's profile) lands within the guard of a carrier. The search returns the plan that places
 the most devices found within the time budget, with its worst-case margin, and says whether it
 proved that no plan places more.
 
@@ -94,14 +94,24 @@ QString PlanCsv(const CoordinationFile& file, const Plan& plan, const std::vecto
     return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
 }
 
-QString Analysis(const CoordinationFile& file, const SearchResult& found, const std::vector<Backup>& backups)
+// dropped: per device, the profile rule that took it out of the searched plan; exact: the
+// search's rule is exactly every device's profile.
+QString Analysis(const CoordinationFile& file, const SearchResult& found, const std::vector<Backup>& backups,
+    const std::vector<QString>& dropped, bool exact)
 {
     const Plan& plan = found.plan;
     QStringList lines;
     QString head = QStringLiteral("Plan: %1 of %2 devices placed").arg(plan.PlacedCount()).arg(plan.devices.size());
     if (plan.PlacedCount() > 1)
         head += QStringLiteral(", worst margin %1 kHz").arg(found.worstMarginKHz);
-    head += found.proved ? QStringLiteral(", proved best") : QStringLiteral(", time ran out (not proved best)");
+    // The search ran at the strictest of the devices' rules: a best count proved there is proved
+    // for the devices only when that rule is exactly theirs.
+    if (!found.proved)
+        head += QStringLiteral(", time ran out (not proved best)");
+    else if (!exact)
+        head += QStringLiteral(", searched at the strictest profile (not proved best)");
+    else
+        head += QStringLiteral(", proved best");
     lines << head;
     const std::vector<int> bands = BandsOf(plan);
     for (const Backup& backup : backups) {
@@ -111,7 +121,9 @@ QString Analysis(const CoordinationFile& file, const SearchResult& found, const 
                      .arg(backup.kHz / 1000.0, 0, 'f', 3);
     }
     for (size_t d = 0; d < plan.devices.size(); ++d) {
-        const QString why = WhyNotPlaced(plan, d);
+        QString why = dropped[d].isEmpty() ? WhyNotPlaced(plan, d) : dropped[d];
+        if (!why.isEmpty() && !ExcludedOf(file, d).isEmpty())
+            why += QStringLiteral("; ") + ExcludedOf(file, d);
         if (!why.isEmpty())
             lines << QStringLiteral("%1 %2: %3").arg(DeviceId(plan.devices[d]), file.devices[d].name, why);
     }
@@ -123,7 +135,8 @@ bool Write(const QString& path, const QString& text, FILE* stream)
 {
     const QByteArray bytes = text.toUtf8();
     if (path.isEmpty())
-        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size()) && std::fflush(stream) == 0;
+        return std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream) == size_t(bytes.size())
+            && std::fflush(stream) == 0;
     QSaveFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
@@ -164,7 +177,8 @@ int main(int argc, char** argv)
             bool ok = false;
             budgetMs = args[++i].toInt(&ok);
             if (!ok || budgetMs < 1 || budgetMs > MaxBudgetMs)
-                return Fail(QStringLiteral("--budget-ms: not a number of milliseconds in 1..%1").arg(MaxBudgetMs), BadInput);
+                return Fail(
+                    QStringLiteral("--budget-ms: not a number of milliseconds in 1..%1").arg(MaxBudgetMs), BadInput);
         } else if (arg.startsWith(QLatin1Char('-')) || !input.isEmpty()) {
             return Fail(QStringLiteral("unknown argument %1 (see --help)").arg(arg), BadInput);
         } else {
@@ -183,11 +197,17 @@ int main(int argc, char** argv)
     const CoordinationFile& coordination = reading.file;
     SearchLimits limits;
     limits.budgetMs = budgetMs > 0 ? budgetMs : coordination.budgetMs;
-    const SearchResult found = SearchBest(coordination.rule, DeviceOptionsOf(coordination), limits);
+    const std::vector<Profile> profiles = DeviceProfilesOf(coordination);
+    SearchResult found = SearchBest(EnvelopeRule(profiles), DeviceOptionsOf(coordination), limits);
+    const std::vector<QString> dropped = DropProfileConflicts(found.plan, profiles);
     const std::vector<Backup> backups = Backups(found.plan, coordination.backupsPerBand);
     if (!Write(planPath, PlanCsv(coordination, found.plan, backups), stdout))
-        return Fail(QStringLiteral("cannot write the plan to %1").arg(planPath.isEmpty() ? QStringLiteral("standard output") : planPath), WriteFailed);
-    if (!Write(analysisPath, Analysis(coordination, found, backups), stderr))
-        return Fail(QStringLiteral("cannot write the analysis to %1").arg(analysisPath.isEmpty() ? QStringLiteral("standard error") : analysisPath), WriteFailed);
+        return Fail(QStringLiteral("cannot write the plan to %1")
+                        .arg(planPath.isEmpty() ? QStringLiteral("standard output") : planPath),
+            WriteFailed);
+    if (!Write(analysisPath, Analysis(coordination, found, backups, dropped, EnvelopeIsExact(profiles)), stderr))
+        return Fail(QStringLiteral("cannot write the analysis to %1")
+                        .arg(analysisPath.isEmpty() ? QStringLiteral("standard error") : analysisPath),
+            WriteFailed);
     return found.plan.PlacedCount() == static_cast<int>(found.plan.devices.size()) ? AllPlaced : SomeUnplaced;
 }
