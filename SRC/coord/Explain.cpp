@@ -15,15 +15,6 @@ namespace coordination
 namespace
 {
 
-std::vector<int> CarriersOf(const Plan& plan)
-{
-    std::vector<int> carriers;
-    for (size_t d = 0; d < plan.devices.size(); ++d)
-        if (plan.ChannelOf(d) >= 0)
-            carriers.push_back(FreqKHz(plan.FreqOf(d)));
-    return carriers;
-}
-
 std::vector<int> IdleKHz(const DeviceOptions& device)
 {
     std::vector<int> kHz;

@@ -342,15 +342,6 @@ std::vector<int> PositionsOf(const Plan& plan)
     return positions;
 }
 
-std::vector<int> CarriersOf(const Plan& plan)
-{
-    std::vector<int> carriers;
-    for (size_t d = 0; d < plan.devices.size(); ++d)
-        if (plan.ChannelOf(d) >= 0)
-            carriers.push_back(FreqKHz(plan.FreqOf(d)));
-    return carriers;
-}
-
 // A device the search left out while one of its channels is still free beside the plan (a ruler
 // plan places devices only on its marks) takes the lowest such channel.
 void PlaceOnFreeChannels(Plan& plan)
@@ -376,6 +367,15 @@ void PlaceOnFreeChannels(Plan& plan)
 }
 
 } // namespace
+
+std::vector<int> CarriersOf(const Plan& plan)
+{
+    std::vector<int> carriers;
+    for (size_t d = 0; d < plan.devices.size(); ++d)
+        if (plan.ChannelOf(d) >= 0)
+            carriers.push_back(FreqKHz(plan.FreqOf(d)));
+    return carriers;
+}
 
 int LoadBudgetMs(const QString& configPath)
 {

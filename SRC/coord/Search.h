@@ -38,6 +38,9 @@ struct SearchResult {
 // The plan that places the most devices; its worst-case margin is reported with it.
 SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits = {});
 
+// The placed devices' frequencies in kHz, in device order.
+std::vector<int> CarriersOf(const Plan& plan);
+
 // How far the plan's closest call stays clear of the rule, in kHz: the smallest distance by
 // which a neighbour exceeds the spacing or a product misses a carrier beyond its guard. A plan
 // with fewer than two carriers has nothing to be close to: MaxSettingKHz.

@@ -1,5 +1,7 @@
 #include "store/TimelineQuery.h"
 
+#include "data/CsvField.h"
+
 #include <QDateTime>
 #include <QIODevice>
 #include <QSqlDatabase>
@@ -19,17 +21,6 @@ QSqlQuery Prepared(const QString& name, const char* sql)
     query.setForwardOnly(true);
     query.prepare(QLatin1String(sql));
     return query;
-}
-
-// RFC 4180: a field with a comma, quote or line break is quoted, its quotes doubled.
-QString CsvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
 }
 
 } // namespace

@@ -26,7 +26,9 @@ while [ $# -ge 2 ]; do
   while read -r line; do
     grep -qF -- "$line" <<<"$text" || fail "$name: \"$line\" of --help is not in $page"
   done < <(sed -n 's/^  -.*  \+\([A-Z].*\)$/\1/p' <<<"$help" | tr -s ' ')
-  grep -qF "$("$exe" --version | head -n 1 | awk '{print $NF}')" <<<"$text" || fail "$name: the page is not of this version"
+  version=$("$exe" --version | head -n 1 | awk '{print $NF}')
+  [ -n "$version" ] || fail "$name: --version prints no version"
+  grep -qF -- "$version" <<<"$text" || fail "$name: the page is not of this version"
 done
 [ "$failed" -eq 0 ] && echo "manual pages: every page matches its command's --help"
 exit "$failed"

@@ -4,6 +4,7 @@
 // converts a scan file between the forms coordination tools exchange (ConvertScan.cpp).
 #include "ConvertScan.h"
 #include "coord/CoordFile.h"
+#include "data/CsvField.h"
 #include "coord/Explain.h"
 #include "coord/Search.h"
 
@@ -34,6 +35,7 @@ Options:
   --budget-ms N      search for at most N milliseconds (1..60000; default: the file's
                      budget_ms, else 2000)
   --help             show this help and exit
+  --version          print the version and exit
 
 The plan CSV (RFC 4180, comma-separated, header line first) has the columns
   device,name,band,frequency_mhz,backup_of,margin_khz
@@ -50,16 +52,6 @@ Exit status:
   2  bad input: FILE unreadable or a field wrong (the message names the field), or a bad option
   3  an output file could not be written
 )";
-
-QString CsvField(const QString& text)
-{
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) && !text.contains(QLatin1Char('\n'))
-        && !text.contains(QLatin1Char('\r')))
-        return text;
-    QString quoted = text;
-    quoted.replace(QLatin1Char('"'), QStringLiteral("\"\""));
-    return QLatin1Char('"') + quoted + QLatin1Char('"');
-}
 
 QString DeviceId(const DeviceOptions& device)
 {
@@ -163,6 +155,11 @@ int main(int argc, char** argv)
         const QString& arg = args[i];
         if (arg == QLatin1String("--help")) {
             std::fputs(Help, stdout);
+            return AllPlaced;
+        }
+        if (arg == QLatin1String("--version")) {
+            std::printf("tessaro-coord %d.%d.%d.%d\n", TESSARO_VERSION_MAJOR, TESSARO_VERSION_MINOR,
+                TESSARO_VERSION_PATCH, TESSARO_VERSION_TWEAK);
             return AllPlaced;
         }
         const bool takesValue = arg == QLatin1String("--plan") || arg == QLatin1String("--analysis")
