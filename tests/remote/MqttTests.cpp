@@ -14,9 +14,12 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <algorithm>
+#include <memory>
 #include <mosquitto.h>
 #include <mutex>
 #include <unistd.h>
+#include <vector>
 
 namespace
 {
@@ -206,6 +209,40 @@ private slots:
         state.SetManaged({ { 7, 1, "Ch 1", QString() }, { 7, 2, "Ch 2", QString() } });
         QTRY_VERIFY_WITH_TIMEOUT(subscriber.Received().last().Topic == "tessaro/stage-b/7-3/status"
                 && subscriber.Received().last().Payload.isEmpty(), 5000);
+    }
+
+    // A festival's stations share one broker: a subscriber to every station sees both, each
+    // station's channels under its own name.
+    void twoStationsOnOneBroker()
+    {
+        Broker broker;
+        QVERIFY(broker.Start());
+        RemoteState stageA;
+        RemoteState stageB;
+        stageA.Show(Channel(1, 31));
+        stageB.Show(Channel(1, 62));
+        std::vector<std::unique_ptr<MqttPublisher>> publishers;
+        for (auto [state, station] : { std::pair { &stageA, "stage-a" }, std::pair { &stageB, "stage-b" } }) {
+            MqttOptions options;
+            options.Host = QStringLiteral("127.0.0.1");
+            options.Port = broker.port;
+            options.Station = QString::fromLatin1(station);
+            publishers.push_back(std::make_unique<MqttPublisher>(*state, options));
+            QVERIFY(publishers.back()->Start());
+        }
+        Subscriber subscriber(broker.port);
+        QTRY_COMPARE_WITH_TIMEOUT(subscriber.Status().size(), 2, 5000);
+        QCOMPARE(subscriber.Status().value("tessaro/stage-a/7-1/status").value("rfA").toInt(), 31);
+        QCOMPARE(subscriber.Status().value("tessaro/stage-b/7-1/status").value("rfA").toInt(), 62);
+        stageB.AddEvent(QStringLiteral("RF loss [7:1]"));
+        const auto eventOfStageB = [&subscriber] {
+            const auto received = subscriber.Received();
+            return std::any_of(received.cbegin(), received.cend(),
+                [](const auto& m) { return m.Topic == "tessaro/stage-b/events"; });
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(eventOfStageB(), 5000);
+        for (const auto& m : subscriber.Received())
+            QVERIFY2(m.Topic != "tessaro/stage-a/events", "an event of one station never shows under another");
     }
 };
 

@@ -38,18 +38,18 @@ bool HeadlessChromium::Start(const QString& url, int width, int height)
     QByteArray said;
     QRegularExpressionMatch found;
     const QRegularExpression listening(QStringLiteral("DevTools listening on ws://([^/]+)/"));
-    QTest::qWaitFor([&] {
+    static_cast<void>(QTest::qWaitFor([&] {
         said += m_process.readAllStandardError();
         found = listening.match(QString::fromUtf8(said));
         return found.hasMatch() || m_process.state() == QProcess::NotRunning;
-    }, 20000);
+    }, 20000));
     if (!found.hasMatch()) {
         m_error = "chromium gave no DevTools address: " + QString::fromUtf8(said.right(2000));
         return false;
     }
     QNetworkAccessManager net;
     QJsonArray targets;
-    QTest::qWaitFor([&] {
+    static_cast<void>(QTest::qWaitFor([&] {
         std::unique_ptr<QNetworkReply> reply(net.get(QNetworkRequest(QUrl("http://" + found.captured(1) + "/json/list"))));
         QSignalSpy done(reply.get(), &QNetworkReply::finished);
         done.wait(3000);
@@ -58,7 +58,7 @@ bool HeadlessChromium::Start(const QString& url, int width, int height)
             if (t.toObject().value("type") == "page")
                 return true;
         return false;
-    }, 10000);
+    }, 10000));
     for (const QJsonValue& t : targets)
         if (t.toObject().value("type") == "page") {
             QObject::connect(&m_devtools, &QWebSocket::textMessageReceived,
@@ -77,14 +77,14 @@ QJsonObject HeadlessChromium::Call(const QString& method, const QJsonObject& par
     m_devtools.sendTextMessage(QString::fromUtf8(
         QJsonDocument(QJsonObject { { "id", id }, { "method", method }, { "params", params } }).toJson(QJsonDocument::Compact)));
     QJsonObject answer;
-    QTest::qWaitFor([&] {
+    static_cast<void>(QTest::qWaitFor([&] {
         for (qsizetype i = 0; i < m_replies.size(); ++i)
             if (m_replies[i].value("id").toInt() == id) {
                 answer = m_replies.takeAt(i);
                 return true;
             }
         return false;
-    }, timeoutMs);
+    }, timeoutMs));
     return answer.value("result").toObject();
 }
 
