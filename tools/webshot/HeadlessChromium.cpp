@@ -38,6 +38,7 @@ bool HeadlessChromium::Start(const QString& url, int width, int height)
     QByteArray said;
     QRegularExpressionMatch found;
     const QRegularExpression listening(QStringLiteral("DevTools listening on ws://([^/]+)/"));
+    // Each wait's outcome is read from what it found, not from its result.
     static_cast<void>(QTest::qWaitFor([&] {
         said += m_process.readAllStandardError();
         found = listening.match(QString::fromUtf8(said));
