@@ -55,8 +55,9 @@ void CheckDecoders(const Bytes& b)
         FUZZ_CHECK(ModelShape(b, CMD_SEARCH_REPLY, SearchReplyLen));
 }
 
-// The serial rules, plainly: a frame starts at 0xC8 .. 0xC9 with a Len that fits 256 bytes and
-// ends in its checksum; anything else gives up one byte; an incomplete frame waits, unless expired.
+// The serial rules, plainly: a frame starts at 0xC8 .. 0xC9 with a Len that fits 256 bytes and its
+// command (which lengths a command has is the protocol test's to check) and ends in its checksum;
+// anything else gives up one byte; an incomplete frame waits, unless expired.
 class ModelCutter
 {
 public:
@@ -70,7 +71,8 @@ public:
     {
         while (m_bytes.size() >= 6) {
             const size_t length = m_bytes[5] + 7u;
-            const bool start = m_bytes[0] == 0xC8 && m_bytes[3] == 0xC9 && length <= 256;
+            const bool start
+                = m_bytes[0] == 0xC8 && m_bytes[3] == 0xC9 && length <= 256 && LenFitsCommand(m_bytes[4], m_bytes[5]);
             if (start && m_bytes.size() < length && !expired)
                 return false;
             if (start && m_bytes.size() >= length && ModelCrc(m_bytes.data(), length - 1) == m_bytes[length - 1]) {
