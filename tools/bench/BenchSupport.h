@@ -1,8 +1,14 @@
 // What the intake benchmarks share: CPU clocks, a free loopback port, a wait that keeps the event
-// loop running, and the Config.ini lines of polled records.
+// loop running, the Config.ini lines of polled records and the shown main window over them.
 #pragma once
 
+#include "data/PublicStruct.h"
+#include "ui/FormMain.h"
+
 #include <QByteArray>
+#include <QFile>
+#include <QTreeWidget>
+#include <memory>
 #include <QEventLoop>
 #include <QTimer>
 #include <arpa/inet.h>
@@ -63,6 +69,28 @@ inline QByteArray PolledRecordsIni(int records, const QByteArray& ip)
             + QByteArray::number(i % 4 + 1) + "\r\nStartFreq" + n + "=640\r\nFreq" + n + "=640\r\n";
     }
     return text;
+}
+
+// The main window on `config` (written as Config.ini of the installed settings), every record
+// connected, the first `tiles` of them with a tile, shown large enough for every tile to be painted.
+inline std::unique_ptr<TFrmMain> ShownWindow(const QByteArray& config, int port, int tiles)
+{
+    QFile file(PublicStruct::Instance().ConfigPath());
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(config);
+    file.close();
+    auto window = std::make_unique<TFrmMain>(port);
+    for (const auto& record : window->Devices())
+        record->Connected = true;
+    window->resize(2000, 1500);
+    window->show();
+    auto* list = window->findChild<QTreeWidget*>(QStringLiteral("lbDevList"));
+    for (int i = 0; i < tiles; ++i) {
+        list->setCurrentItem(list->topLevelItem(i));
+        window->lbDevListDblClick();
+    }
+    RunLoop(300);
+    return window;
 }
 
 }

@@ -84,22 +84,7 @@ struct Stage {
     {
         PublicStruct::Install(std::make_unique<PublicStruct>(dir.path() + QLatin1Char('/')));
         const QByteArray text = "[Public]\r\nUartPort=0\r\n" + PolledRecordsIni(Records, PollTarget);
-        {
-            QFile file(PublicStruct::Instance().ConfigPath());
-            if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-                file.write(text);
-        }
-        window = std::make_unique<TFrmMain>(port);
-        for (const auto& record : window->Devices())
-            record->Connected = true;
-        window->resize(2000, 1500);
-        window->show();
-        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("lbDevList"));
-        for (int i = 0; i < tiles; ++i) {
-            list->setCurrentItem(list->topLevelItem(i));
-            window->lbDevListDblClick();
-        }
-        RunLoop(300);
+        window = ShownWindow(text, port, tiles);
     }
 
     QTemporaryDir dir;

@@ -121,21 +121,7 @@ struct Stage {
             text += "[Remote]\r\nEnabled=1\r\nAddress=127.0.0.1\r\nPort=" + QByteArray::number(webPort) + "\r\nCode="
                 + code.toUtf8() + "\r\nMqttEnabled=1\r\nMqttHost=127.0.0.1\r\nMqttPort=" + QByteArray::number(brokerPort)
                 + "\r\nStation=bench\r\n";
-        QFile file(PublicStruct::Instance().ConfigPath());
-        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            file.write(text);
-        file.close();
-        window = std::make_unique<TFrmMain>(port);
-        for (const auto& record : window->Devices())
-            record->Connected = true;
-        window->resize(2000, 1500);
-        window->show();
-        auto* list = window->findChild<QTreeWidget*>(QStringLiteral("lbDevList"));
-        for (int i = 0; i < Records; ++i) {
-            list->setCurrentItem(list->topLevelItem(i));
-            window->lbDevListDblClick();
-        }
-        RunLoop(300);
+        window = ShownWindow(text, port, Records);
     }
     QTemporaryDir dir;
     QString code = AccessGate::NewCode();
