@@ -90,6 +90,31 @@ public:
         return true;
     }
 
+    bool Flag(const QJsonObject& object, const QString& path, const char* key, bool& out)
+    {
+        const QJsonValue value = object.value(QLatin1String(key));
+        if (value.isUndefined())
+            return true;
+        if (!value.isBool())
+            return Fail(path + QLatin1Char('.') + QLatin1String(key), QStringLiteral("neither true nor false"));
+        out = value.toBool();
+        return true;
+    }
+
+    // The frequencies of a list, each in low..high MHz.
+    bool Frequencies(const QJsonArray& list, const QString& path, double low, double high, std::vector<double>& out)
+    {
+        for (qsizetype i = 0; i < list.size() && !Failed(); ++i) {
+            const double mhz = list[i].toDouble(std::nan(""));
+            if (!list[i].isDouble() || !std::isfinite(mhz))
+                return Fail(QStringLiteral("%1[%2]").arg(path).arg(i), QStringLiteral("not a number"));
+            if (mhz < low || mhz > high)
+                return Fail(QStringLiteral("%1[%2]").arg(path).arg(i), QStringLiteral("%1 outside %2..%3").arg(mhz).arg(low).arg(high));
+            out.push_back(mhz);
+        }
+        return !Failed();
+    }
+
     // The array under key, of at most `most` entries.
     bool List(const QJsonObject& object, const char* key, qsizetype most, QJsonArray& out)
     {
@@ -133,6 +158,7 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
         in.Text(show, QStringLiteral("show"), "name", file.showName);
         in.Text(show, QStringLiteral("show"), "venue", file.venue);
         in.Text(show, QStringLiteral("show"), "notes", file.notes);
+        in.Text(show, QStringLiteral("show"), "coordinator", file.coordinator);
     }
     QJsonObject rule;
     if (root.contains(QLatin1String("rule")) && in.Object(root.value(QLatin1String("rule")), QStringLiteral("rule"), rule)) {
@@ -144,6 +170,7 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
     }
     in.Whole(root, {}, "budget_ms", 1, MaxBudgetMs, file.budgetMs, false);
     in.Whole(root, {}, "backups_per_band", 0, 64, file.backupsPerBand, false);
+    in.Number(root, {}, "scan_threshold_dbm", -200.0, 50.0, file.scanThresholdDbm, false);
 }
 
 bool IsProfileName(const CoordinationFile& file, const QString& name)
@@ -214,6 +241,15 @@ void ReadDevices(FieldReader& in, const QJsonObject& root, CoordinationFile& fil
         in.Text(device, path, "profile", read.profile);
         if (!in.Failed() && !read.profile.isEmpty() && !IsProfileName(file, read.profile))
             in.Fail(path + QStringLiteral(".profile"), QStringLiteral("unknown profile \"%1\"").arg(read.profile));
+        in.Number(device, path, "current_mhz", 0.0, 100000.0, read.currentMHz, false);
+        in.Flag(device, path, "locked", read.locked);
+        if (!in.Failed() && read.locked && read.currentMHz <= 0)
+            in.Fail(path + QStringLiteral(".locked"), QStringLiteral("a locked device needs its current_mhz"));
+        in.Text(device, path, "inclusion", read.inclusion);
+        const bool listed = std::any_of(file.inclusions.begin(), file.inclusions.end(),
+            [&](const InclusionList& list) { return list.name == read.inclusion; });
+        if (!in.Failed() && !read.inclusion.isEmpty() && !listed)
+            in.Fail(path + QStringLiteral(".inclusion"), QStringLiteral("unknown inclusion list \"%1\"").arg(read.inclusion));
         file.devices.push_back(read);
     }
 }
@@ -244,7 +280,122 @@ void ReadBusyAndExclusions(FieldReader& in, const QJsonObject& root, Coordinatio
     }
 }
 
-// The TV channels ticked as on air, each an exclusion noted "TV <number>".
+void ReadInclusions(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonArray lists;
+    in.List(root, "inclusions", MaxFileInclusions, lists);
+    for (qsizetype i = 0; i < lists.size() && !in.Failed(); ++i) {
+        QJsonObject list;
+        InclusionList read;
+        const QString path = At("inclusions", i);
+        if (!in.Object(lists[i], path, list))
+            break;
+        in.Text(list, path, "name", read.name);
+        const bool taken = std::any_of(file.inclusions.begin(), file.inclusions.end(),
+            [&](const InclusionList& l) { return l.name == read.name; });
+        if (!in.Failed() && (read.name.isEmpty() || taken))
+            in.Fail(path + QStringLiteral(".name"), QStringLiteral("empty or already taken: \"%1\"").arg(read.name));
+        QJsonArray frequencies;
+        in.List(list, "mhz", MaxInclusionFrequencies, frequencies);
+        in.Frequencies(frequencies, path + QStringLiteral(".mhz"), 1.0, 100000.0, read.mhz);
+        file.inclusions.push_back(read);
+    }
+}
+
+void ReadForeign(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonArray carriers;
+    in.List(root, "foreign", MaxFileForeign, carriers);
+    for (qsizetype i = 0; i < carriers.size() && !in.Failed(); ++i) {
+        QJsonObject carrier;
+        ForeignCarrier read;
+        const QString path = At("foreign", i);
+        if (!in.Object(carriers[i], path, carrier))
+            break;
+        in.Number(carrier, path, "mhz", 1.0, 100000.0, read.mhz);
+        in.Text(carrier, path, "label", read.label);
+        in.Text(carrier, path, "profile", read.profile);
+        if (!in.Failed() && !read.profile.isEmpty() && !IsProfileName(file, read.profile))
+            in.Fail(path + QStringLiteral(".profile"), QStringLiteral("unknown profile \"%1\"").arg(read.profile));
+        file.foreign.push_back(read);
+    }
+}
+
+// Each scan's points as [MHz, level] pairs, ascending in frequency.
+void ReadScans(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonArray scans;
+    in.List(root, "scans", MaxFileScans, scans);
+    qsizetype total = 0;
+    for (qsizetype i = 0; i < scans.size() && !in.Failed(); ++i) {
+        QJsonObject scan;
+        FileScan read;
+        QString unit = QStringLiteral("dbm");
+        const QString path = At("scans", i);
+        if (!in.Object(scans[i], path, scan))
+            break;
+        in.Text(scan, path, "name", read.name);
+        in.Text(scan, path, "unit", unit);
+        if (!in.Failed() && unit != QLatin1String("dbm") && unit != QLatin1String("level"))
+            in.Fail(path + QStringLiteral(".unit"), QStringLiteral("neither \"dbm\" nor \"level\""));
+        read.dbm = unit == QLatin1String("dbm");
+        QJsonArray points;
+        in.List(scan, "points", MaxFileScanPoints, points);
+        total += points.size();
+        if (!in.Failed() && total > MaxFileScanPoints)
+            in.Fail(path + QStringLiteral(".points"), QStringLiteral("more than %1 points in all scans").arg(MaxFileScanPoints));
+        for (qsizetype p = 0; p < points.size() && !in.Failed(); ++p) {
+            const QString at = QStringLiteral("%1.points[%2]").arg(path).arg(p);
+            const QJsonArray pair = points[p].toArray();
+            std::vector<double> values;
+            if (!points[p].isArray() || pair.size() != 2)
+                in.Fail(at, QStringLiteral("not a pair [MHz, level]"));
+            else if (in.Frequencies(pair, at, -1000.0, 100000.0, values) && values[0] < 1.0)
+                in.Fail(at, QStringLiteral("frequency %1 MHz below 1").arg(values[0]));
+            else if (!read.points.empty() && values[0] <= read.points.back().first)
+                in.Fail(at, QStringLiteral("frequency not ascending"));
+            else
+                read.points.emplace_back(values[0], values[1]);
+        }
+        file.scans.push_back(std::move(read));
+    }
+}
+
+// The last plan: one frequency per device, and its backups by band name.
+void ReadPlan(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
+{
+    QJsonObject plan;
+    if (!root.contains(QLatin1String("plan")) || !in.Object(root.value(QLatin1String("plan")), QStringLiteral("plan"), plan))
+        return;
+    FilePlan read;
+    QJsonArray frequencies;
+    in.List(plan, "mhz", MaxFileDevices, frequencies);
+    in.Frequencies(frequencies, QStringLiteral("plan.mhz"), 0.0, 100000.0, read.mhz);
+    if (!in.Failed() && read.mhz.size() != file.devices.size())
+        in.Fail(QStringLiteral("plan.mhz"),
+            QStringLiteral("%1 frequencies for %2 devices").arg(read.mhz.size()).arg(file.devices.size()));
+    in.Flag(plan, QStringLiteral("plan"), "checked", read.checked);
+    QJsonArray backups;
+    in.List(plan, "backups", MaxFileBusy, backups);
+    for (qsizetype i = 0; i < backups.size() && !in.Failed(); ++i) {
+        QJsonObject backup;
+        QString band;
+        FileBackup entry;
+        const QString path = QStringLiteral("plan.backups[%1]").arg(i);
+        if (!in.Object(backups[i], path, backup))
+            break;
+        in.Text(backup, path, "band", band);
+        in.Number(backup, path, "mhz", 1.0, 100000.0, entry.mhz);
+        const auto at = std::find_if(file.bands.begin(), file.bands.end(), [&](const FileBand& b) { return b.name == band; });
+        if (!in.Failed() && at == file.bands.end())
+            in.Fail(path + QStringLiteral(".band"), QStringLiteral("unknown band \"%1\"").arg(band));
+        entry.band = static_cast<int>(at - file.bands.begin());
+        read.backups.push_back(entry);
+    }
+    file.plan = std::move(read);
+}
+
+// The TV channels ticked as on air; ExclusionsOf turns each into an exclusion noted "TV <number>".
 void ReadTv(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
 {
     QJsonObject tv;
@@ -266,9 +417,9 @@ void ReadTv(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
             in.Fail(QStringLiteral("tv.channels[%1]").arg(i),
                 QStringLiteral("no TV channel %1 in %2").arg(channels[i].toVariant().toString(), name));
         else
-            file.exclusions.push_back(
-                { channel->fromMHz, channel->toMHz, QStringLiteral("TV %1").arg(channel->number) });
+            file.tv.channels.push_back(channel->number);
     }
+    file.tv.region = name;
 }
 
 } // namespace
@@ -291,17 +442,35 @@ FileReading ReadCoordinationFile(const QByteArray& json)
     ReadHead(in, root, reading.file);
     ReadProfiles(in, root, reading.file);
     ReadBands(in, root, reading.file);
+    ReadInclusions(in, root, reading.file);
     ReadDevices(in, root, reading.file);
     ReadBusyAndExclusions(in, root, reading.file);
     ReadTv(in, root, reading.file);
+    ReadForeign(in, root, reading.file);
+    ReadScans(in, root, reading.file);
+    ReadPlan(in, root, reading.file);
     reading.error = in.error;
     if (!in.Failed() && reading.file.devices.empty())
         reading.error = QStringLiteral("devices: no device to plan");
     return reading;
 }
 
+std::vector<Exclusion> ExclusionsOf(const CoordinationFile& file)
+{
+    std::vector<Exclusion> all = file.exclusions;
+    const std::optional<TvRegion> region = TvRegionNamed(file.tv.region);
+    if (!region)
+        return all;
+    for (const TvChannel& channel : TvChannels(*region)) {
+        if (std::find(file.tv.channels.begin(), file.tv.channels.end(), channel.number) != file.tv.channels.end())
+            all.push_back({ channel.fromMHz, channel.toMHz, QStringLiteral("TV %1").arg(channel.number) });
+    }
+    return all;
+}
+
 std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
 {
+    const std::vector<Exclusion> exclusions = ExclusionsOf(file);
     std::vector<double> busy = file.busyMHz;
     std::sort(busy.begin(), busy.end());
     std::vector<std::vector<IdleChannel>> idle(file.bands.size());
@@ -310,7 +479,7 @@ std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
             const double freq = ChannelFrequency(file.bands[b].startMHz, 0, c);
             const auto near = std::lower_bound(busy.begin(), busy.end(), freq - ChannelStep / 2 + 1e-9);
             const bool isBusy = near != busy.end() && *near < freq + ChannelStep / 2 - 1e-9;
-            const bool excluded = std::any_of(file.exclusions.begin(), file.exclusions.end(),
+            const bool excluded = std::any_of(exclusions.begin(), exclusions.end(),
                 [&](const Exclusion& e) { return freq >= e.fromMHz - 1e-9 && freq <= e.toMHz + 1e-9; });
             if (!isBusy && !excluded)
                 idle[b].push_back({ c, freq });
@@ -325,13 +494,14 @@ std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
 QString ExcludedOf(const CoordinationFile& file, size_t device)
 {
     const FileBand& band = file.bands[static_cast<size_t>(file.devices[device].band)];
+    const std::vector<Exclusion> exclusions = ExclusionsOf(file);
     QStringList notes;
     std::vector<int> counts;
     for (int c = 0; c < band.channels; ++c) {
         const double freq = ChannelFrequency(band.startMHz, 0, c);
-        const auto in = std::find_if(file.exclusions.begin(), file.exclusions.end(),
+        const auto in = std::find_if(exclusions.begin(), exclusions.end(),
             [&](const Exclusion& e) { return freq >= e.fromMHz - 1e-9 && freq <= e.toMHz + 1e-9; });
-        if (in == file.exclusions.end())
+        if (in == exclusions.end())
             continue;
         const qsizetype at = notes.indexOf(in->note);
         if (at < 0) {
@@ -358,6 +528,139 @@ std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file)
         out.push_back(at != known.end() ? *at : ProfileOfRule(file.rule));
     }
     return out;
+}
+
+} // namespace coordination
+
+namespace coordination
+{
+
+namespace
+{
+
+// A guard as the file says it: a number of kHz, or "off".
+QJsonValue GuardValue(const std::optional<int>& kHz)
+{
+    return kHz ? QJsonValue(*kHz) : QJsonValue(QStringLiteral("off"));
+}
+
+QJsonArray NumbersOf(const std::vector<double>& values)
+{
+    QJsonArray out;
+    for (double value : values)
+        out.append(value);
+    return out;
+}
+
+QJsonObject HeadOf(const CoordinationFile& file)
+{
+    QJsonObject root { { QStringLiteral("format"), QStringLiteral("tessaro-coordination") },
+        { QStringLiteral("version"), CoordFileVersion },
+        { QStringLiteral("show"),
+            QJsonObject { { QStringLiteral("name"), file.showName }, { QStringLiteral("venue"), file.venue },
+                { QStringLiteral("notes"), file.notes }, { QStringLiteral("coordinator"), file.coordinator } } },
+        { QStringLiteral("rule"),
+            QJsonObject { { QStringLiteral("level"), static_cast<int>(file.rule.level) },
+                { QStringLiteral("spacing_khz"), file.rule.SpacingKHz },
+                { QStringLiteral("guard_khz"), file.rule.GuardKHz } } },
+        { QStringLiteral("budget_ms"), file.budgetMs }, { QStringLiteral("backups_per_band"), file.backupsPerBand },
+        { QStringLiteral("scan_threshold_dbm"), file.scanThresholdDbm },
+        { QStringLiteral("busy_mhz"), NumbersOf(file.busyMHz) } };
+    QJsonArray profiles;
+    for (const Profile& p : file.profiles)
+        profiles.append(QJsonObject { { QStringLiteral("name"), p.name },
+            { QStringLiteral("spacing_khz"), GuardValue(p.spacingKHz) },
+            { QStringLiteral("third_2tx_khz"), GuardValue(p.thirdTwoKHz) },
+            { QStringLiteral("third_3tx_khz"), GuardValue(p.thirdThreeKHz) },
+            { QStringLiteral("fifth_khz"), GuardValue(p.fifthKHz) } });
+    root.insert(QStringLiteral("profiles"), profiles);
+    return root;
+}
+
+void WriteBandsAndDevices(const CoordinationFile& file, QJsonObject& root)
+{
+    QJsonArray bands;
+    for (const FileBand& b : file.bands)
+        bands.append(QJsonObject { { QStringLiteral("name"), b.name }, { QStringLiteral("start_mhz"), b.startMHz },
+            { QStringLiteral("channels"), b.channels } });
+    root.insert(QStringLiteral("bands"), bands);
+    QJsonArray devices;
+    for (const FileDevice& d : file.devices) {
+        QJsonObject device { { QStringLiteral("rxid"), d.rxid }, { QStringLiteral("channel"), d.channel },
+            { QStringLiteral("name"), d.name }, { QStringLiteral("band"), file.bands[size_t(d.band)].name },
+            { QStringLiteral("locked"), d.locked } };
+        if (!d.profile.isEmpty())
+            device.insert(QStringLiteral("profile"), d.profile);
+        if (d.currentMHz > 0)
+            device.insert(QStringLiteral("current_mhz"), d.currentMHz);
+        if (!d.inclusion.isEmpty())
+            device.insert(QStringLiteral("inclusion"), d.inclusion);
+        devices.append(device);
+    }
+    root.insert(QStringLiteral("devices"), devices);
+}
+
+void WriteLimits(const CoordinationFile& file, QJsonObject& root)
+{
+    QJsonArray exclusions;
+    for (const Exclusion& e : file.exclusions)
+        exclusions.append(QJsonObject { { QStringLiteral("from_mhz"), e.fromMHz }, { QStringLiteral("to_mhz"), e.toMHz },
+            { QStringLiteral("note"), e.note } });
+    root.insert(QStringLiteral("exclusions"), exclusions);
+    if (!file.tv.region.isEmpty()) {
+        QJsonArray channels;
+        for (int number : file.tv.channels)
+            channels.append(number);
+        root.insert(QStringLiteral("tv"),
+            QJsonObject { { QStringLiteral("region"), file.tv.region }, { QStringLiteral("channels"), channels } });
+    }
+    QJsonArray inclusions;
+    for (const InclusionList& list : file.inclusions)
+        inclusions.append(
+            QJsonObject { { QStringLiteral("name"), list.name }, { QStringLiteral("mhz"), NumbersOf(list.mhz) } });
+    root.insert(QStringLiteral("inclusions"), inclusions);
+    QJsonArray foreign;
+    for (const ForeignCarrier& c : file.foreign) {
+        QJsonObject carrier { { QStringLiteral("mhz"), c.mhz }, { QStringLiteral("label"), c.label } };
+        if (!c.profile.isEmpty())
+            carrier.insert(QStringLiteral("profile"), c.profile);
+        foreign.append(carrier);
+    }
+    root.insert(QStringLiteral("foreign"), foreign);
+}
+
+void WriteScansAndPlan(const CoordinationFile& file, QJsonObject& root)
+{
+    QJsonArray scans;
+    for (const FileScan& scan : file.scans) {
+        QJsonArray points;
+        for (const auto& [mhz, level] : scan.points)
+            points.append(QJsonArray { mhz, level });
+        scans.append(QJsonObject { { QStringLiteral("name"), scan.name },
+            { QStringLiteral("unit"), scan.dbm ? QStringLiteral("dbm") : QStringLiteral("level") },
+            { QStringLiteral("points"), points } });
+    }
+    root.insert(QStringLiteral("scans"), scans);
+    if (!file.plan)
+        return;
+    QJsonArray backups;
+    for (const FileBackup& b : file.plan->backups)
+        backups.append(QJsonObject {
+            { QStringLiteral("band"), file.bands[size_t(b.band)].name }, { QStringLiteral("mhz"), b.mhz } });
+    root.insert(QStringLiteral("plan"),
+        QJsonObject { { QStringLiteral("mhz"), NumbersOf(file.plan->mhz) },
+            { QStringLiteral("checked"), file.plan->checked }, { QStringLiteral("backups"), backups } });
+}
+
+} // namespace
+
+QByteArray WriteCoordinationFile(const CoordinationFile& file)
+{
+    QJsonObject root = HeadOf(file);
+    WriteBandsAndDevices(file, root);
+    WriteLimits(file, root);
+    WriteScansAndPlan(file, root);
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
 } // namespace coordination

@@ -8,16 +8,27 @@
 //    "bands": [{"name": "A", "start_mhz": 640.0, "channels": 100}],
 //    "profiles": [{"name": "iem", "spacing_khz": 600, "third_2tx_khz": 200, "third_3tx_khz": "off",
 //                  "fifth_khz": 100}],
-//    "devices": [{"rxid": 7, "channel": 2, "name": "Lead", "band": "A", "profile": "analog"}],
+//    "devices": [{"rxid": 7, "channel": 2, "name": "Lead", "band": "A", "profile": "analog",
+//                 "current_mhz": 641.5, "locked": true, "inclusion": "licence A"}],
 //    "busy_mhz": [641.25],
 //    "exclusions": [{"from_mhz": 650.0, "to_mhz": 658.0, "note": "DVB-T Mux 3"}],
-//    "tv": {"region": "europe", "channels": [27, 28]}}
-// Members not named here are kept out of the way of later versions: they are ignored.
+//    "tv": {"region": "europe", "channels": [27, 28]},
+//    "inclusions": [{"name": "licence A", "mhz": [641.25, 641.5]}],
+//    "foreign": [{"mhz": 645.1, "label": "IEM 1", "profile": "in-ear"}],
+//    "scan_threshold_dbm": -90.0,
+//    "scans": [{"name": "venue.csv", "unit": "dbm", "points": [[640.0, -92.5], [640.025, -88.0]]}],
+//    "plan": {"mhz": [641.5, 0], "checked": true, "backups": [{"band": "A", "mhz": 643.25}]}}
+// Members not named here are kept out of the way of later versions: they are ignored. The show's
+// "coordinator" sits beside its name, venue and notes. A locked device keeps current_mhz; a device
+// with an inclusion list may use only its frequencies. A scan's unit is "dbm" or "level" (the
+// receiver's scale). The plan gives each device's frequency in device order (0: not placed).
 #include "coord/Profiles.h"
 #include "data/Coordination.h"
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace coordination
@@ -30,6 +41,11 @@ constexpr int MaxFileBands = 64;
 constexpr int MaxFileBusy = 65536;
 constexpr int MaxFileExclusions = 1024;
 constexpr int MaxFileProfiles = 64;
+constexpr int MaxFileForeign = 1024;
+constexpr int MaxFileInclusions = 256;
+constexpr int MaxInclusionFrequencies = 4096;
+constexpr int MaxFileScans = 64;
+constexpr int MaxFileScanPoints = 1 << 20; // over all scans
 
 struct FileBand {
     QString name;
@@ -43,6 +59,48 @@ struct FileDevice {
     QString name;
     int band = 0; // index into bands
     QString profile; // a preset's or the file's profile; empty: the profile of the rule's level
+    double currentMHz = 0; // the frequency it is on now; 0 when not known
+    bool locked = false; // keeps currentMHz: the plan is made around it
+    QString inclusion; // the name of the inclusion list it is bound to; empty: none
+};
+
+// A carrier we do not control (in-ear monitors, intercom, a broadcaster's link): it takes part in
+// spacing and products like ours and is never moved.
+struct ForeignCarrier {
+    double mhz = 0;
+    QString label;
+    QString profile; // empty: the profile of the rule's level
+};
+
+// The only frequencies the devices bound to it may use (a licence).
+struct InclusionList {
+    QString name;
+    std::vector<double> mhz;
+};
+
+// A scan kept with the show: ours (on the receiver's scale) or one imported from another tool.
+struct FileScan {
+    QString name; // the file it came from, or the device it was made with
+    bool dbm = true; // false: levels on the receiver's scale
+    std::vector<std::pair<double, double>> points; // MHz, level; ascending in frequency
+};
+
+// The TV channels ticked as on air in a region; each becomes an exclusion noted "TV <number>".
+struct TvSelection {
+    QString region; // "china", "europe", "usa"; empty: none
+    std::vector<int> channels;
+};
+
+struct FileBackup {
+    int band = 0; // index into bands
+    double mhz = 0;
+};
+
+// The last plan made for the show's devices.
+struct FilePlan {
+    std::vector<double> mhz; // per device, in device order; 0: not placed
+    std::vector<FileBackup> backups;
+    bool checked = false; // the plan passed the independent check when it was made
 };
 
 struct Exclusion {
@@ -55,6 +113,7 @@ struct CoordinationFile {
     QString showName;
     QString venue;
     QString notes;
+    QString coordinator;
     Rule rule { Level::ThreeTransmitter, 400, 100 };
     int budgetMs = 2000;
     int backupsPerBand = 2;
@@ -62,7 +121,13 @@ struct CoordinationFile {
     std::vector<FileBand> bands;
     std::vector<FileDevice> devices;
     std::vector<double> busyMHz;
-    std::vector<Exclusion> exclusions;
+    std::vector<Exclusion> exclusions; // the user's own; the TV channels' come from tv
+    TvSelection tv;
+    std::vector<InclusionList> inclusions;
+    std::vector<ForeignCarrier> foreign;
+    double scanThresholdDbm = -90.0; // an imported point above it marks its channel busy
+    std::vector<FileScan> scans;
+    std::optional<FilePlan> plan;
 };
 
 // The file, or an error naming the field: "bands[1].start_mhz: not a number".
@@ -71,6 +136,11 @@ struct FileReading {
     QString error; // empty when the file was read
 };
 FileReading ReadCoordinationFile(const QByteArray& json);
+// The file's JSON (indented), read back by ReadCoordinationFile as the same file.
+QByteArray WriteCoordinationFile(const CoordinationFile& file);
+
+// The user's exclusions and those of the ticked TV channels.
+std::vector<Exclusion> ExclusionsOf(const CoordinationFile& file);
 
 // Each device's idle channels: its band's channels but those found busy (a busy frequency marks
 // the channel within half a channel step) and those inside an exclusion (edges included).

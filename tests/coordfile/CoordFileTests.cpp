@@ -96,6 +96,19 @@ private slots:
                                     << "tv.channels[1]: no TV channel 70 in europe";
         QTest::newRow("tv channel as text")
             << FileWith(R"("tv": {"region": "usa", "channels": ["27"]})") << "tv.channels[0]: no TV channel 27 in usa";
+        QTest::newRow("locked without frequency")
+            << FileWith(R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "locked": true}])")
+            << "devices[0].locked: a locked device needs its current_mhz";
+        QTest::newRow("unknown inclusion")
+            << FileWith(R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "inclusion": "L"}])")
+            << "devices[0].inclusion: unknown inclusion list \"L\"";
+        QTest::newRow("foreign NaN") << FileWith(R"("foreign": [{"mhz": "NaN", "label": "IEM"}])")
+                                     << "foreign[0].mhz: not a number";
+        QTest::newRow("scan not ascending")
+            << FileWith(R"("scans": [{"name": "a.csv", "points": [[641.0, -80], [640.5, -81]]}])")
+            << "scans[0].points[1]: frequency not ascending";
+        QTest::newRow("plan size") << FileWith(R"("plan": {"mhz": [641.0, 642.0]})")
+                                   << "plan.mhz: 2 frequencies for 1 devices";
         QTest::newRow("unknown profile") << FileWith(
             R"("devices": [{"rxid": 1, "channel": 1, "band": "A", "profile": "iem"}])")
                                          << "devices[0].profile: unknown profile \"iem\"";
@@ -107,6 +120,41 @@ private slots:
         QFETCH(QString, error);
         const FileReading reading = ReadCoordinationFile(json);
         QVERIFY2(reading.error.startsWith(error), qPrintable(reading.error));
+    }
+
+    // Everything a show keeps comes back from the file as it was written.
+    void writtenFileReadsBackTheSame()
+    {
+        const FileReading first = ReadCoordinationFile(FileWith(R"("show": {"name": "Gala", "venue": "Hall",
+                "notes": "two;lines\nhere", "coordinator": "Wei"},
+            "rule": {"level": 2, "spacing_khz": 300, "guard_khz": 50}, "budget_ms": 900, "backups_per_band": 3,
+            "profiles": [{"name": "iem", "spacing_khz": 0, "third_2tx_khz": "off", "third_3tx_khz": 80}],
+            "inclusions": [{"name": "licence A", "mhz": [640.25, 640.5]}],
+            "devices": [{"rxid": 7, "channel": 2, "name": "Lead", "band": "A", "profile": "iem",
+                         "current_mhz": 640.5, "locked": true},
+                        {"rxid": 8, "channel": 1, "band": "A", "inclusion": "licence A"}],
+            "busy_mhz": [641.0], "exclusions": [{"from_mhz": 641.5, "to_mhz": 641.75, "note": "intercom"}],
+            "tv": {"region": "europe", "channels": [21]}, "foreign": [{"mhz": 640.1, "label": "IEM 1"}],
+            "scan_threshold_dbm": -85.5,
+            "scans": [{"name": "hall.csv", "points": [[640.0, -92.5], [640.025, -88.0]]},
+                      {"name": "7:2", "unit": "level", "points": [[640.25, 35]]}],
+            "plan": {"mhz": [640.5, 0], "checked": true, "backups": [{"band": "A", "mhz": 641.25}]})"));
+        QVERIFY2(first.error.isEmpty(), qPrintable(first.error));
+        const QByteArray written = WriteCoordinationFile(first.file);
+        const FileReading second = ReadCoordinationFile(written);
+        QVERIFY2(second.error.isEmpty(), qPrintable(second.error));
+        QCOMPARE(WriteCoordinationFile(second.file), written);
+        const CoordinationFile& f = second.file;
+        QCOMPARE(f.coordinator, QStringLiteral("Wei"));
+        QVERIFY(f.devices[0].locked && f.devices[0].currentMHz == 640.5 && f.devices[1].inclusion == "licence A");
+        QVERIFY(f.foreign.size() == 1 && f.inclusions[0].mhz == (std::vector<double> { 640.25, 640.5 }));
+        QVERIFY(f.scans.size() == 2 && !f.scans[1].dbm && f.scans[0].points[1].second == -88.0);
+        QVERIFY(f.plan && f.plan->checked && f.plan->mhz[1] == 0 && f.plan->backups[0].mhz == 641.25);
+        QCOMPARE(f.tv.channels, std::vector<int> { 21 });
+        QCOMPARE(f.exclusions.size(), size_t(1)); // the TV channel is not written twice
+        QCOMPARE(ExclusionsOf(f).size(), size_t(2));
+        QCOMPARE(f.profiles[0].spacingKHz, std::optional<int>(0));
+        QVERIFY(!f.profiles[0].thirdTwoKHz);
     }
 
     // Busy channels (within half a step: 640.875 marks neither neighbour) and exclusions (edges
