@@ -3,10 +3,7 @@
 // 1 some could not be placed, 2 bad input, 3 an output could not be written. "convert-scan"
 // converts a scan file between the forms coordination tools exchange (ConvertScan.cpp).
 #include "ConvertScan.h"
-#include "coord/CoordFile.h"
-#include "data/CsvField.h"
-#include "coord/Explain.h"
-#include "coord/Search.h"
+#include "coord/PlanShow.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -52,75 +49,6 @@ Exit status:
   2  bad input: FILE unreadable or a field wrong (the message names the field), or a bad option
   3  an output file could not be written
 )";
-
-QString DeviceId(const DeviceOptions& device)
-{
-    return QStringLiteral("%1:%2").arg(device.RXID).arg(device.DevIdx);
-}
-
-QString PlanCsv(const CoordinationFile& file, const Plan& plan, const std::vector<Backup>& backups)
-{
-    std::vector<int> carriers;
-    for (size_t d = 0; d < plan.devices.size(); ++d)
-        if (plan.ChannelOf(d) >= 0)
-            carriers.push_back(FreqKHz(plan.FreqOf(d)));
-    const std::vector<int> margins = MarginsKHz(plan.rule, carriers);
-    const std::vector<int> bands = BandsOf(plan);
-    QStringList lines { QStringLiteral("device,name,band,frequency_mhz,backup_of,margin_khz") };
-    size_t carrier = 0;
-    for (size_t d = 0; d < plan.devices.size(); ++d) {
-        const FileDevice& device = file.devices[d];
-        const QString band = CsvField(file.bands[static_cast<size_t>(device.band)].name);
-        QString line = CsvField(DeviceId(plan.devices[d])) + QLatin1Char(',') + CsvField(device.name) + QLatin1Char(',') + band;
-        if (plan.ChannelOf(d) >= 0)
-            line += QStringLiteral(",%1,,%2").arg(plan.FreqOf(d), 0, 'f', 3).arg(margins[carrier++]);
-        else
-            line += QStringLiteral(",,,");
-        lines << line;
-    }
-    for (const Backup& backup : backups) {
-        const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), backup.band) - bands.begin());
-        const QString band = CsvField(file.bands[static_cast<size_t>(file.devices[first].band)].name);
-        lines << QStringLiteral(",,%1,%2,%1,").arg(band).arg(backup.kHz / 1000.0, 0, 'f', 3);
-    }
-    return lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n");
-}
-
-// dropped: per device, the profile rule that took it out of the searched plan; exact: the
-// search's rule is exactly every device's profile.
-QString Analysis(const CoordinationFile& file, const SearchResult& found, const std::vector<Backup>& backups,
-    const std::vector<QString>& dropped, bool exact)
-{
-    const Plan& plan = found.plan;
-    QStringList lines;
-    QString head = QStringLiteral("Plan: %1 of %2 devices placed").arg(plan.PlacedCount()).arg(plan.devices.size());
-    if (plan.PlacedCount() > 1)
-        head += QStringLiteral(", worst margin %1 kHz").arg(found.worstMarginKHz);
-    // The search ran at the strictest of the devices' rules: a best count proved there is proved
-    // for the devices only when that rule is exactly theirs.
-    if (!found.proved)
-        head += QStringLiteral(", time ran out (not proved best)");
-    else if (!exact)
-        head += QStringLiteral(", searched at the strictest profile (not proved best)");
-    else
-        head += QStringLiteral(", proved best");
-    lines << head;
-    const std::vector<int> bands = BandsOf(plan);
-    for (const Backup& backup : backups) {
-        const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), backup.band) - bands.begin());
-        lines << QStringLiteral("Backup for band %1: %2 MHz")
-                     .arg(file.bands[static_cast<size_t>(file.devices[first].band)].name)
-                     .arg(backup.kHz / 1000.0, 0, 'f', 3);
-    }
-    for (size_t d = 0; d < plan.devices.size(); ++d) {
-        QString why = dropped[d].isEmpty() ? WhyNotPlaced(plan, d) : dropped[d];
-        if (!why.isEmpty() && !ExcludedOf(file, d).isEmpty())
-            why += QStringLiteral("; ") + ExcludedOf(file, d);
-        if (!why.isEmpty())
-            lines << QStringLiteral("%1 %2: %3").arg(DeviceId(plan.devices[d]), file.devices[d].name, why);
-    }
-    return lines.join(QLatin1Char('\n')) + QLatin1Char('\n');
-}
 
 // Writes text to path, or to the stream when path is empty; false when that failed.
 bool Write(const QString& path, const QString& text, FILE* stream)
@@ -194,17 +122,15 @@ int main(int argc, char** argv)
     const CoordinationFile& coordination = reading.file;
     SearchLimits limits;
     limits.budgetMs = budgetMs > 0 ? budgetMs : coordination.budgetMs;
-    const std::vector<Profile> profiles = DeviceProfilesOf(coordination);
-    SearchResult found = SearchBest(EnvelopeRule(profiles), DeviceOptionsOf(coordination), limits);
-    const std::vector<QString> dropped = DropProfileConflicts(found.plan, profiles);
-    const std::vector<Backup> backups = Backups(found.plan, coordination.backupsPerBand);
-    if (!Write(planPath, PlanCsv(coordination, found.plan, backups), stdout))
+    const ShowPlan shown = PlanShow(coordination, limits);
+    if (!Write(planPath, PlanCsv(coordination, shown), stdout))
         return Fail(QStringLiteral("cannot write the plan to %1")
                         .arg(planPath.isEmpty() ? QStringLiteral("standard output") : planPath),
             WriteFailed);
-    if (!Write(analysisPath, Analysis(coordination, found, backups, dropped, EnvelopeIsExact(profiles)), stderr))
+    if (!Write(analysisPath, PlanAnalysis(coordination, shown), stderr))
         return Fail(QStringLiteral("cannot write the analysis to %1")
                         .arg(analysisPath.isEmpty() ? QStringLiteral("standard error") : analysisPath),
             WriteFailed);
-    return found.plan.PlacedCount() == static_cast<int>(found.plan.devices.size()) ? AllPlaced : SomeUnplaced;
+    const Plan& plan = shown.found.plan;
+    return plan.PlacedCount() == static_cast<int>(plan.devices.size()) ? AllPlaced : SomeUnplaced;
 }
