@@ -1,0 +1,12 @@
+#include "coord/CurrentShow.h"
+
+namespace coordination
+{
+
+CurrentShow& TheShow()
+{
+    static CurrentShow show;
+    return show;
+}
+
+} // namespace coordination
