@@ -1,6 +1,7 @@
 // The coordination file reader: any bytes give either a fault naming a field or a file whose
 // every value is in range; the devices' idle channels lie in their bands; on small files the
-// search's plan passes the independent check and, cleared by the devices' profiles, theirs.
+// search's plan passes the independent check and, cleared by the devices' profiles, theirs. A file
+// read is written back so that it reads again as the same file (a show saved loses nothing).
 #include "FuzzCheck.h"
 #include "coord/CoordFile.h"
 #include "coord/Search.h"
@@ -25,6 +26,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FUZZ_CHECK(e.fromMHz <= e.toMHz);
     for (double busy : file.busyMHz)
         FUZZ_CHECK(std::isfinite(busy));
+    const QByteArray written = WriteCoordinationFile(file);
+    const FileReading again = ReadCoordinationFile(written);
+    FUZZ_CHECK(again.error.isEmpty());
+    FUZZ_CHECK(WriteCoordinationFile(again.file) == written);
     const std::vector<DeviceOptions> options = DeviceOptionsOf(file);
     FUZZ_CHECK(options.size() == file.devices.size());
     size_t channels = 0;
