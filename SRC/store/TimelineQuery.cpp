@@ -46,9 +46,10 @@ struct Sample {
     std::array<uint8_t, 4> Min {}, Max {};
 };
 
-// Folds samples in time order into the lane's columns, and measures the channel's usual reply
-// interval: the interval that covers half of the time, so that a burst of RF history replies
-// does not make the polling cycle's slower replies look like gaps.
+// Folds samples in time order into the lane's columns, and keeps the intervals between them: the
+// silence before a column is a gap when it is longer than GapPolls of the usual interval around
+// it (the median of its neighbours'), so that the RF history's 10 replies a second, a cycle
+// over many channels and a walk from one to the other all keep their own measure.
 class LaneBuilder
 {
 public:
@@ -59,6 +60,7 @@ public:
         , m_columns(columns)
         , m_first(static_cast<size_t>(columns))
         , m_last(static_cast<size_t>(columns))
+        , m_sample(static_cast<size_t>(columns))
     {
         lane.Columns.resize(static_cast<size_t>(columns));
     }
@@ -67,11 +69,8 @@ public:
     {
         if (s.Last < m_from || s.First >= m_from + m_span)
             return;
-        if (m_hasPrevious)
-            m_intervals.push_back({ s.First - m_previousLast, s.First - m_previousLast });
-        if (s.Rows > 1)
-            m_intervals.push_back({ (s.Last - s.First) / (s.Rows - 1), s.Last - s.First });
-        m_hasPrevious = true;
+        m_silence.push_back(m_silence.empty() ? -1 : s.First - m_previousLast);
+        m_spacing.push_back(s.Rows > 1 ? (s.Last - s.First) / (s.Rows - 1) : -1);
         m_previousLast = s.Last;
         // A minute lies over two columns at most; both get it, so a dip is never placed outside it.
         for (size_t col = Column(s.First); col <= Column(s.Last); ++col)
@@ -85,7 +84,6 @@ public:
         for (const LaneEvent& e : m_lane.Events)
             if (e.Kind == QLatin1String("lost"))
                 lost.push_back(e.TimeMs);
-        const int64_t longest = TimelineQuery::GapPolls * UsualInterval();
         std::optional<size_t> previous;
         for (size_t c = 0; c < m_lane.Columns.size(); ++c) {
             if (!m_lane.Columns[c].Has)
@@ -93,7 +91,9 @@ public:
             if (previous) {
                 const int64_t from = m_last[*previous], to = m_first[c];
                 const auto firstLost = std::lower_bound(lost.begin(), lost.end(), from);
-                m_lane.Columns[c].JoinsPrevious = to - from <= longest && (firstLost == lost.end() || *firstLost > to);
+                m_lane.Columns[c].JoinsPrevious
+                    = (to <= from || to - from <= TimelineQuery::GapPolls * UsualAround(m_sample[c]))
+                    && (firstLost == lost.end() || *firstLost > to);
             }
             previous = c;
         }
@@ -112,6 +112,7 @@ private:
             c = { true, false, s.Min[0], s.Max[0], s.Min[1], s.Max[1], s.Min[2], s.Max[2], s.Min[3] };
             m_first[col] = s.First;
             m_last[col] = s.Last;
+            m_sample[col] = m_silence.size() - 1;
             return;
         }
         c.MinA = std::min(c.MinA, s.Min[0]);
@@ -125,31 +126,30 @@ private:
         m_last[col] = std::max(m_last[col], s.Last);
     }
 
-    int64_t UsualInterval()
+    // The median of the intervals of the samples around sample i, its own silence left out.
+    int64_t UsualAround(size_t i) const
     {
-        if (m_intervals.empty())
+        constexpr size_t Reach = 8;
+        std::vector<int64_t> around;
+        for (size_t j = i > Reach ? i - Reach : 0; j < std::min(i + Reach + 1, m_silence.size()); ++j) {
+            if (j != i && m_silence[j] >= 0)
+                around.push_back(m_silence[j]);
+            if (m_spacing[j] >= 0)
+                around.push_back(m_spacing[j]);
+        }
+        if (around.empty())
             return 0;
-        std::sort(m_intervals.begin(), m_intervals.end());
-        int64_t total = 0;
-        for (const Interval& i : m_intervals)
-            total += i.Covers;
-        int64_t covered = 0;
-        for (const Interval& i : m_intervals)
-            if ((covered += i.Covers) * 2 >= total)
-                return i.Length;
-        return m_intervals.back().Length;
+        const auto middle = around.begin() + static_cast<std::ptrdiff_t>(around.size() / 2);
+        std::nth_element(around.begin(), middle, around.end());
+        return *middle;
     }
 
     Lane& m_lane;
     const int64_t m_from, m_span;
     const int m_columns;
-    struct Interval {
-        int64_t Length = 0, Covers = 0; // a run of equal intervals covers their sum
-        bool operator<(const Interval& other) const { return Length < other.Length; }
-    };
-    std::vector<int64_t> m_first, m_last;
-    std::vector<Interval> m_intervals;
-    bool m_hasPrevious = false;
+    std::vector<int64_t> m_first, m_last; // per column: its first and last moment
+    std::vector<size_t> m_sample; // per column: the first sample folded into it
+    std::vector<int64_t> m_silence, m_spacing; // per sample: the silence before it, its own interval
     int64_t m_previousLast = 0;
 };
 

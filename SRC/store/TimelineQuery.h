@@ -20,7 +20,7 @@ struct ChannelKey {
 struct LaneColumn {
     bool Has = false;
     // Drawn joined to the lane's previous column with data: no lost event and no silence longer
-    // than GapPolls of the channel's usual reply interval lies between them.
+    // than GapPolls of the channel's usual reply interval there lies between them.
     bool JoinsPrevious = false;
     uint8_t MinA = 0, MaxA = 0, MinB = 0, MaxB = 0, MinAudio = 0, MaxAudio = 0, MinBattery = 0;
 };
