@@ -233,6 +233,14 @@ private slots:
                                "SELECT rxid, devidx, count(*) FROM status GROUP BY rxid, devidx;") });
         QVERIFY(sqlite.waitForFinished());
         QCOMPARE(sqlite.readAllStandardOutput(), QByteArray("4|3|9.1\n4|3|1.4\n4|3|1\n"));
+        sqlite.start(QStringLiteral("sqlite3"),
+            { path,
+                QStringLiteral("SELECT rxid, devidx, time(t / 1000, 'unixepoch', 'localtime'), min(rf_a_min, rf_b_min)"
+                               " FROM status_minute WHERE t > (strftime('%s', 'now') - 3600) * 1000"
+                               " ORDER BY rxid, devidx, t;") });
+        QVERIFY(sqlite.waitForFinished());
+        const QByteArray minute = sqlite.readAllStandardOutput();
+        QVERIFY2(minute.startsWith("4|3|") && minute.endsWith(":00|12\n"), minute.constData());
     }
 
     // The loader reads on its own thread; of two requests in a row only the newer is answered,
