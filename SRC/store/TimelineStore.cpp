@@ -7,7 +7,10 @@
 #include <QVariant>
 
 #include <algorithm>
+#include <array>
 #include <chrono>
+#include <map>
+#include <tuple>
 
 namespace
 {
@@ -17,6 +20,7 @@ constexpr auto PruneEvery = std::chrono::hours(1);
 constexpr auto ReopenEvery = std::chrono::seconds(10);
 constexpr int SizeCutSteps = 20;
 constexpr int64_t DayMs = 24LL * 3600 * 1000;
+constexpr int64_t MinuteMs = 60000;
 
 const char* const Schema[] = {
     // Kept in channel and time order: a lane of the timeline is one range of the table.
@@ -26,7 +30,27 @@ const char* const Schema[] = {
     "CREATE TABLE IF NOT EXISTS events (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
     " kind TEXT NOT NULL, value INTEGER, text TEXT)",
     "CREATE INDEX IF NOT EXISTS events_by_time ON events (t)",
+    // Each channel's minute in one row, so that a day's view reads 1440 rows a lane, not 100 000.
+    "CREATE TABLE IF NOT EXISTS status_minute (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
+    " first_t INTEGER NOT NULL, last_t INTEGER NOT NULL, rows INTEGER NOT NULL, rf_a_min INTEGER, rf_a_max INTEGER,"
+    " rf_b_min INTEGER, rf_b_max INTEGER, audio_min INTEGER, audio_max INTEGER, battery_min INTEGER,"
+    " battery_max INTEGER, PRIMARY KEY (rxid, devidx, t)) WITHOUT ROWID",
 };
+
+// A version 1 file has its rows but no minutes: they are built from the rows once, in the
+// writer's first transaction (on a full 1 GB file this takes a while; the rows wait meanwhile).
+const char* const MinutesFromRows
+    = "INSERT OR REPLACE INTO status_minute SELECT t / 60000 * 60000, rxid, devidx, min(t), max(t), count(*),"
+      " min(rf_a), max(rf_a), min(rf_b), max(rf_b), min(audio), max(audio), min(battery), max(battery)"
+      " FROM status GROUP BY rxid, devidx, t / 60000";
+
+const char* const UpsertMinute
+    = "INSERT INTO status_minute VALUES (?,?,?,?,?,?,?,?,?,?,?,?,?,?) ON CONFLICT (rxid, devidx, t) DO UPDATE SET"
+      " first_t = min(first_t, excluded.first_t), last_t = max(last_t, excluded.last_t), rows = rows + excluded.rows,"
+      " rf_a_min = min(rf_a_min, excluded.rf_a_min), rf_a_max = max(rf_a_max, excluded.rf_a_max),"
+      " rf_b_min = min(rf_b_min, excluded.rf_b_min), rf_b_max = max(rf_b_max, excluded.rf_b_max),"
+      " audio_min = min(audio_min, excluded.audio_min), audio_max = max(audio_max, excluded.audio_max),"
+      " battery_min = min(battery_min, excluded.battery_min), battery_max = max(battery_max, excluded.battery_max)";
 
 int64_t NowMs()
 {
@@ -46,8 +70,7 @@ public:
     }
     ~WriterDatabase()
     {
-        m_insertStatus.reset();
-        m_insertEvent.reset();
+        Close();
         if (QSqlDatabase::contains(m_name)) {
             QSqlDatabase::database(m_name, false).close();
             QSqlDatabase::removeDatabase(m_name);
@@ -55,9 +78,16 @@ public:
     }
     QSqlDatabase Db() const { return QSqlDatabase::database(m_name, false); }
     bool IsOpen() const { return m_insertStatus != nullptr; }
+    void Close()
+    {
+        m_insertStatus.reset();
+        m_insertEvent.reset();
+        m_upsertMinute.reset();
+    }
     QString m_name;
     std::unique_ptr<QSqlQuery> m_insertStatus;
     std::unique_ptr<QSqlQuery> m_insertEvent;
+    std::unique_ptr<QSqlQuery> m_upsertMinute;
     QString Error;
 
     bool Exec(const QString& sql)
@@ -157,20 +187,27 @@ bool TimelineStore::Open(WriterDatabase& db)
     bool ok = db.Exec(QStringLiteral("PRAGMA auto_vacuum = INCREMENTAL"))
         && db.Value(QStringLiteral("PRAGMA journal_mode = WAL")) >= 0
         && db.Exec(QStringLiteral("PRAGMA synchronous = NORMAL"));
+    ok = ok && sql.transaction();
     for (const char* statement : Schema)
         ok = ok && db.Exec(QLatin1String(statement));
-    ok = ok && db.Exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion));
+    if (ok && version == 1)
+        ok = db.Exec(QLatin1String(MinutesFromRows));
+    ok = ok && db.Exec(QStringLiteral("PRAGMA user_version = %1").arg(SchemaVersion)) && sql.commit();
     if (ok) {
         db.m_insertStatus = std::make_unique<QSqlQuery>(sql);
         db.m_insertEvent = std::make_unique<QSqlQuery>(sql);
+        db.m_upsertMinute = std::make_unique<QSqlQuery>(sql);
         ok = db.m_insertStatus->prepare(QStringLiteral("INSERT OR REPLACE INTO status VALUES (?,?,?,?,?,?,?,?,?,?,?)"))
-            && db.m_insertEvent->prepare(QStringLiteral("INSERT INTO events VALUES (?,?,?,?,?,?)"));
+            && db.m_insertEvent->prepare(QStringLiteral("INSERT INTO events VALUES (?,?,?,?,?,?)"))
+            && db.m_upsertMinute->prepare(QLatin1String(UpsertMinute));
         if (!ok)
-            db.Error = db.m_insertStatus->lastError().text() + db.m_insertEvent->lastError().text();
+            db.Error = db.m_insertStatus->lastError().text() + db.m_insertEvent->lastError().text()
+                + db.m_upsertMinute->lastError().text();
+    } else {
+        sql.rollback();
     }
     if (!ok) {
-        db.m_insertStatus.reset();
-        db.m_insertEvent.reset();
+        db.Close();
         sql.close();
     }
     return ok;
@@ -178,6 +215,51 @@ bool TimelineStore::Open(WriterDatabase& db)
 
 namespace
 {
+
+// The batch's rows folded per channel and minute; a minute that spans two batches is merged by
+// the upsert.
+struct MinuteRow {
+    int64_t First = 0, Last = 0;
+    int Rows = 0;
+    std::array<int, 4> Min {}, Max {}; // RF A, RF B, audio, battery
+};
+
+std::map<std::tuple<int, int, int64_t>, MinuteRow> Minutes(const std::vector<StatusRow>& status)
+{
+    std::map<std::tuple<int, int, int64_t>, MinuteRow> minutes;
+    for (const StatusRow& r : status) {
+        const std::array<int, 4> levels { r.RfA, r.RfB, r.Audio, r.Battery };
+        MinuteRow& m = minutes[{ r.Rxid, r.DevIdx, r.TimeMs / MinuteMs * MinuteMs }];
+        if (m.Rows++ == 0) {
+            m = { r.TimeMs, r.TimeMs, 1, levels, levels };
+            continue;
+        }
+        m.First = std::min(m.First, r.TimeMs);
+        m.Last = std::max(m.Last, r.TimeMs);
+        for (size_t i = 0; i < levels.size(); ++i) {
+            m.Min[i] = std::min(m.Min[i], levels[i]);
+            m.Max[i] = std::max(m.Max[i], levels[i]);
+        }
+    }
+    return minutes;
+}
+
+bool WriteMinutes(WriterDatabase& db, const std::vector<StatusRow>& status)
+{
+    QSqlQuery& u = *db.m_upsertMinute;
+    for (const auto& [key, m] : Minutes(status)) {
+        const auto& [rxid, devIdx, start] = key;
+        const qlonglong values[] = { start, rxid, devIdx, m.First, m.Last, m.Rows, m.Min[0], m.Max[0], m.Min[1],
+            m.Max[1], m.Min[2], m.Max[2], m.Min[3], m.Max[3] };
+        for (int i = 0; i < 14; ++i)
+            u.bindValue(i, values[i]);
+        if (!u.exec()) {
+            db.Error = u.lastError().text();
+            return false;
+        }
+    }
+    return true;
+}
 
 bool WriteBatch(WriterDatabase& db, const std::vector<StatusRow>& status, const std::vector<EventRow>& events)
 {
@@ -198,6 +280,10 @@ bool WriteBatch(WriterDatabase& db, const std::vector<StatusRow>& status, const 
             sql.rollback();
             return false;
         }
+    }
+    if (!WriteMinutes(db, status)) {
+        sql.rollback();
+        return false;
     }
     QSqlQuery& e = *db.m_insertEvent;
     for (const EventRow& r : events) {
@@ -226,6 +312,7 @@ void Prune(WriterDatabase& db, const TimelineLimits& limits)
     const int64_t cutoff = NowMs() - static_cast<int64_t>(limits.RetentionDays) * DayMs;
     db.Exec(QStringLiteral("DELETE FROM status WHERE t < %1").arg(cutoff));
     db.Exec(QStringLiteral("DELETE FROM events WHERE t < %1").arg(cutoff));
+    db.Exec(QStringLiteral("DELETE FROM status_minute WHERE t < %1").arg(cutoff));
     auto usedBytes = [&db] {
         return (db.Value(QStringLiteral("PRAGMA page_count")) - db.Value(QStringLiteral("PRAGMA freelist_count")))
             * db.Value(QStringLiteral("PRAGMA page_size"));
@@ -240,6 +327,7 @@ void Prune(WriterDatabase& db, const TimelineLimits& limits)
             QStringLiteral("DELETE FROM status WHERE t <= (SELECT min(t) + (max(t) - min(t)) * %1 / 1000 FROM status)")
                 .arg(permille));
         db.Exec(QStringLiteral("DELETE FROM events WHERE t < (SELECT min(t) FROM status)"));
+        db.Exec(QStringLiteral("DELETE FROM status_minute WHERE last_t < (SELECT min(t) FROM status)"));
     }
     db.Exec(QStringLiteral("PRAGMA incremental_vacuum"));
     db.Exec(QStringLiteral("PRAGMA wal_checkpoint(TRUNCATE)"));

@@ -10,7 +10,9 @@
 // of replies never drops an event. A disk that is full, read-only or missing is reported once
 // through Problem(); recording goes on trying with every batch and monitoring never waits.
 //
-// The schema (user_version 1) is in the README.
+// The schema (user_version 2) is in the README. Beside the rows, the writer keeps each channel's
+// minute as one row of minima and maxima (status_minute), which the timeline reads whenever a
+// pixel column spans a minute or more; a version 1 file gets its minutes built on open.
 #include <QObject>
 #include <QString>
 
@@ -71,7 +73,7 @@ class TimelineStore : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int SchemaVersion = 1;
+    static constexpr int SchemaVersion = 2;
     static constexpr int SourceCycle = 0;
     static constexpr int SourceRfHistory = 1;
     static constexpr size_t MaxPendingStatus = 500000;

@@ -8,6 +8,7 @@
 #include "transport/SendCommand.h"
 #include "ui/DialogParts.h"
 #include "ui/FormMessage.h"
+#include "ui/timeline/ToolEvents.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -251,6 +252,7 @@ void TFrmDevProperty::SendSetting(uint8_t cmd, const std::optional<SingleBytePay
     const int sent = payload ? SendCommand(m_device.IP, static_cast<uint8_t>(m_device.RXID),
                                    static_cast<uint8_t>(m_device.DevIdx), cmd, payload->data(), AckLen)
                              : 0;
+    ToolEvents::SettingSent(m_device.RXID, m_device.DevIdx, cmd, value, sent);
     if (sent <= 0)
         DebugPrint("Property [%d:%d]: command 0x%02X with %d not sent (%d)", m_device.RXID, m_device.DevIdx, cmd,
             value, sent);

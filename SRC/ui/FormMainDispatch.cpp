@@ -19,6 +19,7 @@
 #include "ui/FormMessage.h"
 #include "ui/RemoteView.h"
 #include "ui/TTMICObject.h"
+#include "ui/timeline/ToolEvents.h"
 
 #include <QCoreApplication>
 #include <QTreeWidget>
@@ -173,13 +174,12 @@ void TFrmMain::HandleFrame(const QString& source, const uint8_t* frame, int n)
     } else if (cmd == CMD_DEVICE_INFO && len == DeviceInfoLen) {
         HandleDeviceInfo(source, frame, n);
     } else if ((cmd == CMD_SET_CHANNEL_ACK || cmd == CMD_SET_SQ_ACK) && len == AckLen) {
-        const bool setChannel = cmd == CMD_SET_CHANNEL_ACK;
-        RecordEvent(rxid, devIdx, setChannel ? TimelineEvent::SetChannel : TimelineEvent::SetSquelch, payload[0]);
+        ToolEvents::SettingAcknowledged(rxid, devIdx, cmd);
         OfferToWindows(SetReplyWindows, [&](ToolReplyHandler& w) { w.OnSetReply(rxid, devIdx, cmd); });
     } else if (cmd == CMD_SCAN_POINT && len == ScanPointLen) {
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanPoint(rxid, payload); });
     } else if (cmd == CMD_SCAN_END && len == AckLen) {
-        RecordEvent(rxid, devIdx, TimelineEvent::ScanEnd);
+        ToolEvents::ScanEndReceived(rxid);
         OfferToWindows(ScanWindows, [&](ToolReplyHandler& w) { w.OnScanEnd(rxid, cmd); });
     } else if (cmd == CMD_SEARCH_REPLY && len == SearchReplyLen) {
         if (ToolReplyHandler* search = OpenToolWindow(ToolWindow::SearceHR))
@@ -243,7 +243,7 @@ void TFrmMain::HandleSyncResult(const uint8_t* frame, int n)
     if (ps.SyncStartTick == 0)
         return;
     ps.SyncStartTick = 0;
-    RecordEvent(FrameRxid(frame), FrameDevIdx(frame), TimelineEvent::Sync, *result);
+    ToolEvents::SyncResult(FrameRxid(frame), FrameDevIdx(frame), *result);
     if (*result == 1 || *result == 2)
         QCoreApplication::postEvent(this, new MessageEvent(MSG_NOTIFY, 3, *result));
 }

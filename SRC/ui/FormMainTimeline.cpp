@@ -7,6 +7,7 @@
 #include "protocol/Commands.h"
 #include "store/TimelineStore.h"
 #include "ui/timeline/FormTimeline.h"
+#include "ui/timeline/ToolEvents.h"
 
 #include <QAction>
 #include <QDateTime>
@@ -22,6 +23,11 @@ void TFrmMain::CreateTimelineRecorder()
         AddMessage(LanguageText("时间线未记录: %1", "The timeline is not recorded: %1").arg(text));
     });
     RecordEvent(0, 0, TimelineEvent::ShowStart);
+    // What the tool windows did: a line in the message list (and Events.log) and an event.
+    ToolEvents::SetSink(this, [this](const EventRow& event) {
+        AddMessage(event.Text);
+        m_timeline->Record(event);
+    });
     AddTimelineActions();
 }
 

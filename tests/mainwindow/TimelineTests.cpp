@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QFile>
+#include <QLabel>
 #include <QLineEdit>
 #include <QTest>
 
@@ -80,9 +81,12 @@ private slots:
             window->Timeline().Record(row);
         }
 
+        window->Timeline().Flush();
         auto* timeline = window->OpenTimeline(false);
         timeline->cbPeriod->setCurrentIndex(TFrmTimeline::Last24Hours);
-        timeline->Refresh();
+        QVERIFY(!timeline->lbLoading->text().isEmpty()); // read on the loader's thread: said while it lasts
+        QTRY_VERIFY(!timeline->Loading());
+        QVERIFY(timeline->lbLoading->text().isEmpty());
         TimelineChart& chart = timeline->Chart();
         const QImage shown = timeline->grab().toImage();
         const QPoint origin = chart.mapTo(timeline, QPoint(0, 0));
@@ -95,6 +99,50 @@ private slots:
         QVERIFY2(chart.ReadOut(QPoint(dipX - origin.x(), TimelineChart::AxisHeight + 5))
                      .contains(QStringLiteral("RF A 5-80 dB")),
             qPrintable(chart.ReadOut(QPoint(dipX - origin.x(), TimelineChart::AxisHeight + 5))));
+        timeline->close();
+    }
+
+    // Replies 30 s apart over the last hour: neighbours are joined by a line, not left as dots;
+    // ten silent minutes, and a lost channel between two replies, stay gaps.
+    void sparseRepliesJoinedAcrossColumnsButNotAcrossGaps()
+    {
+        ExeDir dir(TwoChannels());
+        auto window = MakeWindow();
+        const int64_t now = QDateTime::currentMSecsSinceEpoch();
+        const int64_t minute = 60000;
+        auto reply = [&window](int64_t t) {
+            StatusRow row;
+            row.TimeMs = t;
+            row.Rxid = 1;
+            row.DevIdx = 1;
+            row.RfA = 80;
+            row.Battery = 3;
+            window->Timeline().Record(row);
+        };
+        for (int64_t t = now - 58 * minute; t < now - 30 * minute; t += 30000)
+            reply(t);
+        for (int64_t t = now - 20 * minute; t < now; t += 30000)
+            reply(t);
+        const int64_t lostAt = now - 10 * minute + 10000; // between two replies
+        window->Timeline().Record(EventRow { lostAt, 1, 1, TimelineEvent::Lost, 0, {} });
+        window->Timeline().Record(EventRow { lostAt + 15000, 1, 1, TimelineEvent::Restored, 0, {} });
+        window->Timeline().Flush();
+
+        auto* timeline = window->OpenTimeline(false);
+        QTRY_VERIFY(!timeline->Loading());
+        TimelineChart& chart = timeline->Chart();
+        QVERIFY((chart.To() - chart.From()) / chart.Columns() < 30000 / 5); // replies several columns apart
+        const QImage shown = timeline->grab().toImage();
+        const QPoint origin = chart.mapTo(timeline, QPoint(0, 0));
+        auto greenAt = [&](int64_t t) {
+            const int x = origin.x() + TimelineChart::LabelWidth
+                + static_cast<int>((t - chart.From()) * chart.Columns() / (chart.To() - chart.From()));
+            return LowestGreen(shown, x, origin.y() + TimelineChart::AxisHeight) > 0;
+        };
+        QVERIFY(greenAt(now - 58 * minute + 15000)); // between two replies
+        QVERIFY(greenAt(now - 15 * minute + 15000));
+        QVERIFY(!greenAt(now - 25 * minute)); // silence
+        QVERIFY(!greenAt(now - 10 * minute + 10000)); // lost
         timeline->close();
     }
 
@@ -113,14 +161,17 @@ private slots:
                         StatusPayload(3, 3, 40, devIdx == 1 ? rf : 70, devIdx == 1 ? rf : 70, 4, 40, 1)));
             QTest::qWait(30);
         }
+        window->Timeline().Flush();
         auto* timeline = window->OpenTimeline(false);
         timeline->cbPeriod->setCurrentIndex(TFrmTimeline::SinceShowStart);
+        QTRY_VERIFY(!timeline->Loading()); // the period now starts at the show's start
         timeline->cbScope->setCurrentIndex(TFrmTimeline::NameFilter);
         timeline->edNameFilter->setText(QStringLiteral("lead"));
         // Two seconds wide, so that a quarter second of episode is many columns.
         const int64_t start = timeline->Chart().From();
         timeline->Chart().SetPeriod(start, start + 2000);
         timeline->Refresh();
+        QTRY_VERIFY(!timeline->Loading());
         const QImage image = timeline->Chart().grab().toImage();
         bool red = false;
         for (int x = TimelineChart::LabelWidth; x < image.width() && !red; ++x)
@@ -131,6 +182,7 @@ private slots:
         window->RecordEvent(1, 2, TimelineEvent::Sync, 1, QStringLiteral("a, \"b\""));
         const QString csv = dir.Path() + QStringLiteral("out.csv");
         timeline->cbScope->setCurrentIndex(TFrmTimeline::AllChannels);
+        QTRY_VERIFY(!timeline->Loading()); // the export writes the lanes shown
         QVERIFY(timeline->ExportCsv(csv));
         QFile file(csv);
         QVERIFY(file.open(QIODevice::ReadOnly));

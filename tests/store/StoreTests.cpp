@@ -1,6 +1,7 @@
 // The recorder on a real SQLite file: batches committed within the second, a writer killed with
 // SIGKILL leaves a database that opens cleanly with all but the last second, pruning by age and
 // by size, and a database that cannot be written said once.
+#include "store/TimelineLoader.h"
 #include "store/TimelineStore.h"
 
 #include <QCoreApplication>
@@ -153,6 +154,8 @@ private slots:
             QCOMPARE(reader.Value(QStringLiteral("SELECT count(*) FROM status")), 2);
             QCOMPARE(reader.Value(QStringLiteral("SELECT min(t) FROM status")), now - 13 * day);
             QCOMPARE(reader.Value(QStringLiteral("SELECT count(*) FROM events")), 0);
+            QCOMPARE(
+                reader.Value(QStringLiteral("SELECT min(t) FROM status_minute")), (now - 13 * day) / 60000 * 60000);
         }
         const int64_t cap = 1 << 20;
         TimelineStore store(path, TimelineLimits { 14, cap, 1000 });
@@ -167,6 +170,48 @@ private slots:
         QCOMPARE(
             reader.Value(QStringLiteral("SELECT max(t) FROM status")), now); // the newest row, from before the burst
         QVERIFY(reader.Value(QStringLiteral("SELECT count(*) FROM status")) > 1000);
+        QCOMPARE(reader.Value(QStringLiteral("SELECT count(*) FROM status_minute WHERE last_t < "
+                                             "(SELECT min(t) FROM status)")),
+            0);
+    }
+
+    // A file of the first version, with its rows: on open the minutes are built from them and
+    // the version says 2; rows recorded afterwards fold into the same minutes.
+    void versionOneFileGetsItsMinutes()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Timeline.sqlite"));
+        const int64_t minute = QDateTime::currentMSecsSinceEpoch() / 60000 * 60000 - 3 * 60000;
+        QProcess sqlite;
+        sqlite.start(QStringLiteral("sqlite3"),
+            { path,
+                QStringLiteral(
+                    "CREATE TABLE status (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
+                    " rf_a INTEGER, rf_b INTEGER, audio INTEGER, battery INTEGER, antenna INTEGER,"
+                    " squelch INTEGER, channel INTEGER, source INTEGER NOT NULL,"
+                    " PRIMARY KEY (rxid, devidx, t, source)) WITHOUT ROWID;"
+                    "CREATE TABLE events (t INTEGER NOT NULL, rxid INTEGER NOT NULL, devidx INTEGER NOT NULL,"
+                    " kind TEXT NOT NULL, value INTEGER, text TEXT);"
+                    "INSERT INTO status VALUES (%1, 4, 3, 70, 60, 20, 3, 1, 40, 7, 0),"
+                    " (%2, 4, 3, 12, 65, 30, 2, 1, 40, 7, 0), (%3, 4, 3, 80, 50, 10, 3, 1, 40, 7, 0);"
+                    "PRAGMA user_version = 1;")
+                    .arg(minute + 1000)
+                    .arg(minute + 59000)
+                    .arg(minute + 61000) });
+        QVERIFY(sqlite.waitForFinished() && sqlite.exitCode() == 0);
+
+        TimelineStore store(path);
+        store.Record(Row(minute + 30000, 4, 3, 90));
+        store.Flush();
+        Reader reader(path);
+        QCOMPARE(reader.Value(QStringLiteral("PRAGMA user_version")), 2);
+        QCOMPARE(reader.Text(
+                     QStringLiteral("SELECT group_concat((t - %1) || ':' || (first_t - t) || '-' || (last_t - t) || ' '"
+                                    " || rows || ' a' || rf_a_min || '-' || rf_a_max || ' b' || rf_b_min || '-'"
+                                    " || rf_b_max || ' bat' || battery_min || '-' || battery_max, ', ')"
+                                    " FROM status_minute")
+                         .arg(minute)),
+            QStringLiteral("0:1000-59000 3 a12-90 b60-90 bat0-3, 60000:1000-1000 1 a80-80 b50-50 bat3-3"));
     }
 
     // The README's queries, by the sqlite3 tool, while the writer has the file open.
@@ -188,6 +233,54 @@ private slots:
                                "SELECT rxid, devidx, count(*) FROM status GROUP BY rxid, devidx;") });
         QVERIFY(sqlite.waitForFinished());
         QCOMPARE(sqlite.readAllStandardOutput(), QByteArray("4|3|9.1\n4|3|1.4\n4|3|1\n"));
+        sqlite.start(QStringLiteral("sqlite3"),
+            { path,
+                QStringLiteral("SELECT rxid, devidx, time(t / 1000, 'unixepoch', 'localtime'), min(rf_a_min, rf_b_min)"
+                               " FROM status_minute WHERE t > (strftime('%s', 'now') - 3600) * 1000"
+                               " ORDER BY rxid, devidx, t;") });
+        QVERIFY(sqlite.waitForFinished());
+        const QByteArray minute = sqlite.readAllStandardOutput();
+        QVERIFY2(minute.startsWith("4|3|") && minute.endsWith(":00|12\n"), minute.constData());
+    }
+
+    // The loader reads on its own thread; of two requests in a row only the newer is answered,
+    // with its own period, channels and names.
+    void newerRequestSupersedesTheOlder()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("Timeline.sqlite"));
+        const int64_t now = QDateTime::currentMSecsSinceEpoch();
+        {
+            TimelineStore store(path);
+            for (int64_t t = now - 7200000; t < now; t += 1000)
+                for (int devIdx : { 1, 2 })
+                    store.Record(Row(t, 1, devIdx, 50));
+        }
+        TimelineLoader loader(path);
+        std::vector<TimelineAnswer> answers;
+        connect(&loader, &TimelineLoader::Loaded, this, [&answers](const TimelineAnswer& a) { answers.push_back(a); });
+        TimelineRequest day;
+        day.FromMs = now - 7200000;
+        day.ToMs = now;
+        day.Columns = 10;
+        loader.Request(day);
+        TimelineRequest lead = day;
+        lead.FromMs = now - 60000;
+        lead.Columns = 600;
+        lead.Which = TimelineRequest::NameFilter;
+        lead.Filter = QStringLiteral(" LEAD ");
+        lead.Names[{ 1, 2 }] = QStringLiteral("Lead vocal");
+        const uint64_t id = loader.Request(lead);
+        QVERIFY(loader.Loading());
+        QTRY_VERIFY(!loader.Loading());
+        QCoreApplication::processEvents();
+        QCOMPARE(answers.size(), 1u);
+        QCOMPARE(answers[0].Id, id);
+        QCOMPARE(answers[0].FromMs, lead.FromMs);
+        QCOMPARE(answers[0].Names, QStringList { QStringLiteral("1:2 Lead vocal") });
+        QCOMPARE(answers[0].Lanes.size(), 1u);
+        const std::vector<LaneColumn>& columns = answers[0].Lanes[0].Columns;
+        QCOMPARE(std::count_if(columns.begin(), columns.end(), [](const LaneColumn& c) { return c.Has; }), 60);
     }
 
     // A folder where the file should be: said once however many batches fail, and Record goes on.

@@ -463,9 +463,10 @@ private:
         if (!timeline)
             throw DemoFailure("Devices > Timeline opened no window");
         timeline->resize(1200, 100 + m_rows->topLevelItemCount() * TimelineChart::LaneHeight);
+        m_window.Timeline().Flush(); // the lanes hold the show until this moment
         timeline->cbPeriod->setCurrentIndex(TFrmTimeline::SinceShowStart);
-        timeline->Refresh();
-        QCoreApplication::processEvents();
+        if (!WaitUntil([timeline] { return !timeline->Loading(); }, ModalWaitMs))
+            throw DemoFailure("the timeline's lanes did not arrive");
         const int lanes = (timeline->Chart().minimumHeight() - TimelineChart::AxisHeight) / TimelineChart::LaneHeight;
         Shoot(timeline, "timeline");
         if (lanes != m_rows->topLevelItemCount())

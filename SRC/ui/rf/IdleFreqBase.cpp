@@ -8,6 +8,7 @@
 #include "transport/SendCommand.h"
 #include "ui/DialogParts.h"
 #include "ui/FormMessage.h"
+#include "ui/timeline/ToolEvents.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -96,6 +97,7 @@ void TIdleFreqBase::SendSetChannel(const TTMICListObj& device, int channel)
     const int sent = payload ? SendCommand(device.IP, static_cast<uint8_t>(device.RXID),
                          static_cast<uint8_t>(device.DevIdx), CMD_SET_CHANNEL, payload->data(), AckLen)
                              : 0;
+    ToolEvents::SettingSent(device.RXID, device.DevIdx, CMD_SET_CHANNEL, channel, sent);
     if (sent <= 0)
         DebugPrint("Set channel %d on [%d:%d] not sent (%d)", channel, device.RXID, device.DevIdx, sent);
     QThread::msleep(static_cast<unsigned long>(CommandPauseMs));

@@ -12,6 +12,7 @@
 #include "ui/PublicFont.h"
 #include "ui/rf/GraphDraw.h"
 #include "ui/rf/RfWindowParts.h"
+#include "ui/timeline/ToolEvents.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -311,7 +312,9 @@ void TScanProcedure::SetRunning(bool running)
 int TScanProcedure::SendScanCommand(uint8_t cmd) const
 {
     const uint8_t payload = 0x00;
-    return SendCommand(DeviceIP, DeviceRXID, DeviceDevIdx, cmd, &payload, 1);
+    const int sent = SendCommand(DeviceIP, DeviceRXID, DeviceDevIdx, cmd, &payload, 1);
+    ToolEvents::ScanCommand(DeviceRXID, DeviceDevIdx, cmd, sent);
+    return sent;
 }
 
 double TScanProcedure::AxisStart() const

@@ -36,8 +36,8 @@ TFrmTimeline::TFrmTimeline(TFrmMain& owner, const ChannelKey* selected)
     setObjectName(QStringLiteral("FrmTimeline"));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(LanguageText("时间线", "Timeline"));
-    owner.Timeline().Flush(); // the writer has made the file by now, if it can
-    m_query = std::make_unique<TimelineQuery>(owner.Timeline().Path());
+    m_loader = std::make_unique<TimelineLoader>(owner.Timeline().Path());
+    connect(m_loader.get(), &TimelineLoader::Loaded, this, &TFrmTimeline::ShowLanes);
     CreateControls();
     cbScope->setCurrentIndex(m_hasSelected ? SelectedChannel : AllChannels);
     resize(1000, 640);
@@ -71,14 +71,16 @@ void TFrmTimeline::CreateControls()
     btExport->setObjectName(QStringLiteral("btExport"));
     lbReadOut = new QLabel(this);
     lbReadOut->setObjectName(QStringLiteral("lbReadOut"));
+    lbLoading = new QLabel(this);
+    lbLoading->setObjectName(QStringLiteral("lbLoading"));
     chTimeline = new TimelineChart;
     m_scroll = new QScrollArea(this);
     m_scroll->setWidgetResizable(true);
     m_scroll->setWidget(chTimeline);
 
     auto* bar = new QHBoxLayout;
-    for (QWidget* w :
-        std::initializer_list<QWidget*> { cbScope, edNameFilter, cbPeriod, dtFrom, dtTo, btRefresh, btExport })
+    for (QWidget* w : std::initializer_list<QWidget*> {
+             cbScope, edNameFilter, cbPeriod, dtFrom, dtTo, btRefresh, btExport, lbLoading })
         bar->addWidget(w);
     auto* column = new QVBoxLayout(this);
     column->addLayout(bar);
@@ -104,6 +106,7 @@ void TFrmTimeline::ChoosePeriod()
     const bool fromTo = cbPeriod->currentIndex() == FromTo;
     dtFrom->setEnabled(fromTo);
     dtTo->setEnabled(fromTo);
+    m_fromShowStart = false;
     switch (cbPeriod->currentIndex()) {
     case LastHour:
         return ShowPeriod(now - HourMs, now);
@@ -111,10 +114,10 @@ void TFrmTimeline::ChoosePeriod()
         return ShowPeriod(now - 6 * HourMs, now);
     case Last24Hours:
         return ShowPeriod(now - 24 * HourMs, now);
-    case SinceShowStart: {
-        const int64_t start = m_query->ShowStart();
-        return ShowPeriod(start > 0 ? start : now - HourMs, now);
-    }
+    case SinceShowStart:
+        m_fromShowStart = true; // the last hour until the loader finds the show's start
+        chTimeline->SetPeriod(now - HourMs, now);
+        return Refresh();
     default:
         return ShowPeriod(dtFrom->dateTime().toMSecsSinceEpoch(), dtTo->dateTime().toMSecsSinceEpoch());
     }
@@ -122,60 +125,50 @@ void TFrmTimeline::ChoosePeriod()
 
 void TFrmTimeline::ShowPeriod(int64_t fromMs, int64_t toMs)
 {
+    m_fromShowStart = false;
     chTimeline->SetPeriod(fromMs, toMs);
     Refresh();
 }
 
 void TFrmTimeline::Refresh()
 {
-    m_owner.Timeline().Flush();
-    if (!m_query->IsOpen()) // the file was missing when the window opened
-        m_query = std::make_unique<TimelineQuery>(m_owner.Timeline().Path());
-    std::vector<Lane> lanes;
-    QStringList names;
-    for (const ChannelKey& channel : ChosenChannels()) {
-        lanes.push_back(m_query->Read(channel, chTimeline->From(), chTimeline->To(), chTimeline->Columns()));
-        names << ChannelName(channel);
-    }
-    chTimeline->SetLanes(std::move(lanes), names);
+    TimelineRequest request;
+    request.FromMs = chTimeline->From();
+    request.ToMs = chTimeline->To();
+    request.FromShowStart = m_fromShowStart;
+    request.Columns = chTimeline->Columns();
+    request.Which = static_cast<TimelineRequest::Scope>(cbScope->currentIndex());
+    request.Selected = m_hasSelected ? m_selected : ChannelKey { -1, -1 };
+    request.Filter = edNameFilter->text();
+    DeviceList& devices = m_owner.Devices();
+    for (int i = 0; i < devices.Count(); ++i)
+        request.Names[{ devices.At(i)->RXID, devices.At(i)->DevIdx }] = devices.At(i)->Name;
+    m_loader->Request(std::move(request));
+    lbLoading->setText(LanguageText("正在读取…", "Loading…"));
 }
 
-std::vector<ChannelKey> TFrmTimeline::ChosenChannels() const
+void TFrmTimeline::ShowLanes(const TimelineAnswer& answer)
 {
-    std::vector<ChannelKey> chosen;
-    const QString filter = edNameFilter->text().trimmed();
-    for (const ChannelKey& channel : m_query->Channels()) {
-        switch (cbScope->currentIndex()) {
-        case SelectedChannel:
-            if (!m_hasSelected || !(channel == m_selected))
-                continue;
-            break;
-        case NameFilter:
-            if (!ChannelName(channel).contains(filter, Qt::CaseInsensitive))
-                continue;
-            break;
-        default:
-            break;
-        }
-        chosen.push_back(channel);
-    }
-    return chosen;
-}
-
-QString TFrmTimeline::ChannelName(const ChannelKey& channel) const
-{
-    const QString key = QStringLiteral("%1:%2").arg(channel.Rxid).arg(channel.DevIdx);
-    const TTMICListObj* record = FindDevice(m_owner.Devices(), channel.Rxid, channel.DevIdx);
-    return record && !record->Name.isEmpty() ? key + QLatin1Char(' ') + record->Name : key;
+    lbLoading->setText(answer.Error.isEmpty()
+            ? QString()
+            : LanguageText("无法读取时间线: %1", "Cannot read the timeline: %1").arg(answer.Error));
+    if (m_fromShowStart)
+        chTimeline->SetPeriod(answer.FromMs, answer.ToMs);
+    m_fromShowStart = false;
+    m_shown.clear();
+    for (const Lane& lane : answer.Lanes)
+        m_shown.push_back(lane.Channel);
+    chTimeline->SetLanes(answer.Lanes, answer.Names);
 }
 
 bool TFrmTimeline::ExportCsv(const QString& path)
 {
-    m_owner.Timeline().Flush();
+    m_owner.Timeline().Flush(); // the operator asked for a file: it holds everything until now
+    TimelineQuery query(m_owner.Timeline().Path());
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
-    return m_query->ExportCsv(ChosenChannels(), chTimeline->From(), chTimeline->To(), file) && file.commit();
+    return query.ExportCsv(m_shown, chTimeline->From(), chTimeline->To(), file) && file.commit();
 }
 
 void TFrmTimeline::btExportClick()

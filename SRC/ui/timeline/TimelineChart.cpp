@@ -71,37 +71,80 @@ void TimelineChart::Render()
 {
     m_image = QImage(size(), QImage::Format_RGB32);
     m_image.fill(Qt::white);
-    QPainter p(&m_image);
+    std::vector<std::pair<QColor, QLine>> joins;
     for (size_t i = 0; i < m_lanes.size(); ++i)
-        DrawLane(p, m_lanes[i], i < static_cast<size_t>(m_names.size()) ? m_names[static_cast<int>(i)] : QString(),
-            AxisHeight + static_cast<int>(i) * LaneHeight);
+        DrawLevels(m_lanes[i], LaneTop(i), joins);
+    QPainter p(&m_image);
+    for (const auto& [colour, line] : joins) {
+        p.setPen(colour);
+        p.drawLine(line);
+    }
+    for (size_t i = 0; i < m_lanes.size(); ++i) {
+        const int top = LaneTop(i);
+        p.setPen(QColor(225, 225, 225));
+        p.drawLine(0, top + LaneHeight - 1, width(), top + LaneHeight - 1);
+        p.setPen(Qt::black);
+        p.drawText(QRect(2, top, LabelWidth - 4, LaneHeight), Qt::AlignVCenter | Qt::AlignLeft,
+            m_names.value(static_cast<int>(i)));
+        DrawEvents(p, m_lanes[i], top);
+    }
     DrawAxis(p);
 }
 
-// RF and audio on 0..100 over the lane's plot height; a column without rows stays empty.
-void TimelineChart::DrawLane(QPainter& p, const Lane& lane, const QString& name, int top)
+int TimelineChart::LaneTop(size_t lane) const
+{
+    return AxisHeight + static_cast<int>(lane) * LaneHeight;
+}
+
+// A day's lanes are a few hundred thousand one-pixel-wide bars: written straight into the image
+// they cost a fraction of what painter lines do.
+void TimelineChart::Bar(int x, int y0, int y1, QRgb colour)
+{
+    if (x < 0 || x >= m_image.width())
+        return;
+    const auto [top, bottom]
+        = std::minmax(std::clamp(y0, 0, m_image.height() - 1), std::clamp(y1, 0, m_image.height() - 1));
+    uchar* bits = m_image.bits();
+    const qsizetype stride = m_image.bytesPerLine();
+    for (int y = top; y <= bottom; ++y)
+        reinterpret_cast<QRgb*>(bits + y * stride)[x] = colour;
+}
+
+// RF and audio on 0..100 over the lane's plot height. A column joins the column before it with
+// data: next to it, its bar reaches over to the neighbour's range; further away, a line (in
+// joins, drawn afterwards) runs between the two. A column without rows stays empty, so a gap
+// stays a gap.
+void TimelineChart::DrawLevels(const Lane& lane, int top, std::vector<std::pair<QColor, QLine>>& joins)
 {
     const int plot = LaneHeight - BatteryStrip - 6;
     auto y = [&](int level) { return top + 2 + plot - std::clamp(level, 0, 100) * plot / 100; };
-    p.setPen(QColor(225, 225, 225));
-    p.drawLine(0, top + LaneHeight - 1, width(), top + LaneHeight - 1);
-    p.setPen(Qt::black);
-    p.drawText(QRect(2, top, LabelWidth - 4, LaneHeight), Qt::AlignVCenter | Qt::AlignLeft, name);
+    const LaneColumn* previous = nullptr;
+    int previousX = 0;
     for (size_t c = 0; c < lane.Columns.size(); ++c) {
         const LaneColumn& col = lane.Columns[c];
         if (!col.Has)
             continue;
         const int x = LabelWidth + static_cast<int>(c);
-        p.setPen(AudioColour);
-        p.drawLine(x, y(col.MinAudio), x, y(col.MaxAudio));
-        p.setPen(RfBColour);
-        p.drawLine(x, y(col.MinB), x, y(col.MaxB));
-        p.setPen(RfAColour);
-        p.drawLine(x, y(col.MinA), x, y(col.MaxA));
-        p.setPen(BatteryShade(col.MinBattery));
-        p.drawLine(x, top + LaneHeight - 1 - BatteryStrip, x, top + LaneHeight - 2);
+        const bool joined = previous && col.JoinsPrevious;
+        auto trace = [&](const QColor& colour, int min, int max, int previousMin, int previousMax) {
+            if (joined && x == previousX + 1) {
+                min = std::min(min, previousMax);
+                max = std::max(max, previousMin);
+            } else if (joined) {
+                joins.push_back(
+                    { colour, QLine(previousX, y((previousMin + previousMax) / 2), x, y((min + max) / 2)) });
+            }
+            Bar(x, y(min), y(max), colour.rgb());
+        };
+        const LaneColumn& before = previous ? *previous : col;
+        trace(AudioColour, col.MinAudio, col.MaxAudio, before.MinAudio, before.MaxAudio);
+        trace(RfBColour, col.MinB, col.MaxB, before.MinB, before.MaxB);
+        trace(RfAColour, col.MinA, col.MaxA, before.MinA, before.MaxA);
+        for (int strip = joined ? previousX + 1 : x; strip <= x; ++strip)
+            Bar(strip, top + LaneHeight - 1 - BatteryStrip, top + LaneHeight - 2, BatteryShade(col.MinBattery).rgb());
+        previous = &col;
+        previousX = x;
     }
-    DrawEvents(p, lane, top);
 }
 
 // Lost and RF loss are spans from their start to their end (or the period's end); a low

@@ -1,6 +1,7 @@
 #pragma once
 // The timeline's lanes: one per channel, RF A (green) and B (cyan) as a minimum–maximum bar per
-// pixel column, so that a dip of a single reply stays visible at any zoom; the audio level as a
+// pixel column, so that a dip of a single reply stays visible at any zoom, joined to the column
+// before unless a gap lies between them (see LaneColumn::JoinsPrevious); the audio level as a
 // grey band under them, the battery as a strip at the lane's foot, and the events as markers
 // (lost shaded grey, RF loss red, low battery amber). Everything is drawn into a cached image
 // whenever the lanes or the size change; paintEvent only copies it. The wheel zooms around the
@@ -48,7 +49,9 @@ protected:
 
 private:
     void Render();
-    void DrawLane(QPainter& p, const Lane& lane, const QString& name, int top);
+    int LaneTop(size_t lane) const;
+    void Bar(int x, int y0, int y1, QRgb colour);
+    void DrawLevels(const Lane& lane, int top, std::vector<std::pair<QColor, QLine>>& joins);
     void DrawEvents(QPainter& p, const Lane& lane, int top);
     void DrawAxis(QPainter& p);
     int XOf(int64_t t) const;
