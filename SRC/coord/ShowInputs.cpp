@@ -173,6 +173,49 @@ QString LockProblem(const TTMICListObj& record)
         .arg(record.DevIdx);
 }
 
+QString ProfileProblem(const CoordinationFile& file, const Profile& profile)
+{
+    const auto named = [&](const Profile& p) { return p.name == profile.name; };
+    const std::vector<Profile> presets = PresetProfiles(file.rule);
+    if (profile.name.trimmed().isEmpty() || std::any_of(presets.begin(), presets.end(), named)
+        || std::any_of(file.profiles.begin(), file.profiles.end(), named))
+        return LanguageText(
+            "设备类型名称为空或已被使用: \"%1\"", "The profile's name is empty or already taken: \"%1\"")
+            .arg(profile.name);
+    if (static_cast<int>(file.profiles.size()) >= MaxFileProfiles)
+        return LanguageText("设备类型已达上限 %1 个", "At most %1 profiles").arg(MaxFileProfiles);
+    return {};
+}
+
+QString ProfileRemovalProblem(const CoordinationFile& file, const QString& name)
+{
+    for (const FileDevice& d : file.devices)
+        if (d.profile == name)
+            return LanguageText("设备 %1:%2 使用设备类型 \"%3\"", "Device %1:%2 uses the profile \"%3\"")
+                .arg(d.rxid)
+                .arg(d.channel)
+                .arg(name);
+    for (const ForeignCarrier& c : file.foreign)
+        if (c.profile == name)
+            return LanguageText("外部载波 %1 使用设备类型 \"%2\"", "The foreign carrier %1 uses the profile \"%2\"")
+                .arg(c.label.isEmpty() ? MHzText(c.mhz) : c.label, name);
+    return {};
+}
+
+bool ParseGuardKHz(const QString& text, std::optional<int>& out)
+{
+    const QString word = text.trimmed();
+    out.reset();
+    if (word.isEmpty() || word.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0)
+        return true;
+    bool ok = false;
+    const int kHz = word.toInt(&ok);
+    if (!ok || kHz < 0 || kHz > MaxSettingKHz)
+        return false;
+    out = kHz;
+    return true;
+}
+
 std::optional<std::vector<double>> ParseMHzList(const QString& text, QString* bad)
 {
     static const QRegularExpression separators(QStringLiteral("[\\s,;]+"));
@@ -261,9 +304,13 @@ QStringList AnalyzeOnAir(const Rule& rule, const DeviceList& devices, const Coor
         carriers.push_back({ c.label.isEmpty() ? QStringLiteral("foreign %1").arg(i + 1) : c.label, FreqKHz(c.mhz) });
     }
     QStringList lines { LanguageText(
-        "在用频率: %1 个我方设备, %2 个外部载波", "On air: %1 of our devices, %2 foreign carriers")
+        "在用频率: %1 个我方设备, %2 个外部载波; 规则: 等级 %3, 间隔 %4 kHz, 互调保护 %5 kHz",
+        "On air: %1 of our devices, %2 foreign carriers; rule: level %3, spacing %4 kHz, product guard %5 kHz")
                             .arg(ours)
-                            .arg(show.foreign.size()) };
+                            .arg(show.foreign.size())
+                            .arg(static_cast<int>(rule.level))
+                            .arg(rule.SpacingKHz)
+                            .arg(rule.GuardKHz) };
     if (carriers.empty())
         return lines << LanguageText("没有在用的频率", "No frequency on air");
     return lines + Analyze(rule, carriers);

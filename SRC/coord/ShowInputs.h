@@ -35,6 +35,12 @@ QString ExclusionProblem(const CoordinationFile& file, const Exclusion& exclusio
 QString ForeignProblem(const CoordinationFile& file, const ForeignCarrier& carrier);
 QString InclusionProblem(const CoordinationFile& file, const InclusionList& list);
 QString LockProblem(const TTMICListObj& record);
+QString ProfileProblem(const CoordinationFile& file, const Profile& profile);
+// Why the show's own profile cannot be removed: a device or a foreign carrier uses it.
+QString ProfileRemovalProblem(const CoordinationFile& file, const QString& name);
+// A guard as entered: whole kHz (0..MaxSettingKHz), or "off" or nothing to switch its rule off.
+// False when it is neither.
+bool ParseGuardKHz(const QString& text, std::optional<int>& out);
 
 // Frequencies in MHz separated by spaces, tabs, new lines, commas or semicolons; nullopt with
 // the offending text in *bad when one is not a finite number.

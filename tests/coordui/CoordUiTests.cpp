@@ -226,6 +226,27 @@ private slots:
         inputs.lvInclusions->selectRow(0);
         inputs.btRemoveInclusionClick(); // a removed list binds no device any more
         QVERIFY(show.inclusions.empty() && show.devices[1].inclusion.isEmpty());
+
+        // The show's own profile: guards in whole kHz or off, a name no preset has; in use, it stays.
+        for (const auto& [name, spacing] : { std::pair { "wide", "12.5" }, std::pair { "analog", "500" } }) {
+            Enter(inputs.edProfileName, name);
+            Enter(inputs.edProfileSpacing, spacing);
+            inputs.btAddProfileClick();
+            QVERIFY(!inputs.lbProblem->text().isEmpty() && show.profiles.empty());
+        }
+        Enter(inputs.edProfileName, "wide");
+        Enter(inputs.edProfileSpacing, "500");
+        Enter(inputs.edProfileThirdTwo, "150");
+        Enter(inputs.edProfileThirdThree, "off");
+        inputs.btAddProfileClick();
+        QCOMPARE(TableRow(*inputs.lvProfiles, 0), (QStringList { "wide", "500", "150", "off", "off" }));
+        auto* profile = qobject_cast<QComboBox*>(inputs.lvDevices->cellWidget(0, TFrmCoordInputs::ColProfile));
+        profile->setCurrentIndex(profile->findData("wide"));
+        emit profile->activated(profile->currentIndex());
+        inputs.lvProfiles->selectRow(0);
+        inputs.btRemoveProfileClick();
+        QCOMPARE(inputs.lbProblem->text(), QStringLiteral("Device 7:2 uses the profile \"wide\""));
+        QVERIFY(show.profiles.size() == 1 && show.devices[0].profile == "wide");
         QVERIFY(TheShow().modified);
     }
 
@@ -383,7 +404,8 @@ private slots:
             analysis->btClose->click();
         });
         Action(*station.window, "mnAnalyze").trigger();
-        QVERIFY2(findings.startsWith("On air: 3 of our devices, 1 foreign carriers\n"), qPrintable(findings));
+        QVERIFY2(findings.startsWith(
+                    "On air: 3 of our devices, 1 foreign carriers; rule: level 3, spacing 400 kHz, product guard 100 kHz\n"), qPrintable(findings));
         QVERIFY2(findings.contains("3rd order 2×8:1 − 7:2 lands 0 kHz from IEM 1"), qPrintable(findings));
     }
 };

@@ -61,6 +61,17 @@ int SelectedRow(const QTableWidget& table)
     return selected.isEmpty() ? -1 : selected.front()->row();
 }
 
+// Takes the entry of the table's selected row out of the show's list; false when none is selected.
+template <typename Entry> bool RemoveSelected(const QTableWidget& table, std::vector<Entry>& list)
+{
+    const int row = SelectedRow(table);
+    if (row < 0 || row >= static_cast<int>(list.size()))
+        return false;
+    list.erase(list.begin() + row);
+    MarkShowModified();
+    return true;
+}
+
 // A table above a row of entry fields and its Add and Remove buttons.
 QWidget* TablePage(QTableWidget* table, std::initializer_list<QWidget*> entries)
 {
@@ -96,6 +107,7 @@ TFrmCoordInputs::TFrmCoordInputs(QWidget* owner, const DeviceList& devices)
     pcInputs->addTab(CreateTvPage(), LanguageText("电视频道", "TV channels"));
     pcInputs->addTab(CreateForeignPage(), LanguageText("外部载波", "Foreign carriers"));
     pcInputs->addTab(CreateInclusionsPage(), LanguageText("包含列表", "Inclusion lists"));
+    pcInputs->addTab(CreateProfilesPage(), LanguageText("设备类型", "Profiles"));
     lbProblem = NewLabel(this, "lbProblem", QString());
     lbProblem->setWordWrap(true);
     lbProblem->setStyleSheet(QStringLiteral("color: #b00000"));
@@ -111,6 +123,7 @@ TFrmCoordInputs::TFrmCoordInputs(QWidget* owner, const DeviceList& devices)
     FillTvChannels();
     FillForeign();
     FillInclusions();
+    FillOwnProfiles();
 }
 
 QWidget* TFrmCoordInputs::CreateShowPage()
@@ -291,12 +304,8 @@ void TFrmCoordInputs::btAddExclusionClick()
 
 void TFrmCoordInputs::btRemoveExclusionClick()
 {
-    const int row = SelectedRow(*lvExclusions);
-    if (row < 0)
-        return;
-    Show().exclusions.erase(Show().exclusions.begin() + row);
-    MarkShowModified();
-    FillExclusions();
+    if (RemoveSelected(*lvExclusions, Show().exclusions))
+        FillExclusions();
 }
 
 QWidget* TFrmCoordInputs::CreateTvPage()
@@ -376,7 +385,6 @@ QWidget* TFrmCoordInputs::CreateForeignPage()
     edForeignMHz = NewEdit(this, "edForeignMHz", QStringLiteral("MHz"));
     edForeignLabel = NewEdit(this, "edForeignLabel", LanguageText("标签, 如 \"IEM 1\"", "Label, e.g. \"IEM 1\""));
     cbForeignProfile = Named(new QComboBox(this), "cbForeignProfile");
-    FillProfiles(*cbForeignProfile, QString());
     btAddForeign = NewButton(this, "btAddForeign", LanguageText("添加", "Add"));
     btRemoveForeign = NewButton(this, "btRemoveForeign", LanguageText("删除", "Remove"));
     connect(btAddForeign, &QPushButton::clicked, this, &TFrmCoordInputs::btAddForeignClick);
@@ -413,12 +421,8 @@ void TFrmCoordInputs::btAddForeignClick()
 
 void TFrmCoordInputs::btRemoveForeignClick()
 {
-    const int row = SelectedRow(*lvForeign);
-    if (row < 0)
-        return;
-    Show().foreign.erase(Show().foreign.begin() + row);
-    MarkShowModified();
-    FillForeign();
+    if (RemoveSelected(*lvForeign, Show().foreign))
+        FillForeign();
 }
 
 QWidget* TFrmCoordInputs::CreateInclusionsPage()
@@ -487,6 +491,81 @@ void TFrmCoordInputs::btRemoveInclusionClick()
             device.inclusion.clear();
     MarkShowModified();
     FillInclusions();
+    FillDevices();
+}
+
+QWidget* TFrmCoordInputs::CreateProfilesPage()
+{
+    lvProfiles = NewTable(this, "lvProfiles",
+        { LanguageText("名称", "Name"), LanguageText("间隔 kHz", "Spacing kHz"),
+            LanguageText("2f1−f2 kHz", "2f1−f2 kHz"), LanguageText("f1+f2−f3 kHz", "f1+f2−f3 kHz"),
+            LanguageText("五阶 kHz", "5th order kHz") });
+    edProfileName = NewEdit(this, "edProfileName", LanguageText("名称", "Name"));
+    const QString guardHint = LanguageText("kHz 或 off", "kHz or off");
+    edProfileSpacing = NewEdit(this, "edProfileSpacing", LanguageText("间隔: ", "Spacing: ") + guardHint);
+    edProfileThirdTwo = NewEdit(this, "edProfileThirdTwo", QStringLiteral("2f1−f2: ") + guardHint);
+    edProfileThirdThree = NewEdit(this, "edProfileThirdThree", QStringLiteral("f1+f2−f3: ") + guardHint);
+    edProfileFifth = NewEdit(this, "edProfileFifth", LanguageText("五阶: ", "5th: ") + guardHint);
+    btAddProfile = NewButton(this, "btAddProfile", LanguageText("添加", "Add"));
+    btRemoveProfile = NewButton(this, "btRemoveProfile", LanguageText("删除", "Remove"));
+    connect(btAddProfile, &QPushButton::clicked, this, &TFrmCoordInputs::btAddProfileClick);
+    connect(btRemoveProfile, &QPushButton::clicked, this, &TFrmCoordInputs::btRemoveProfileClick);
+    return TablePage(lvProfiles,
+        { edProfileName, edProfileSpacing, edProfileThirdTwo, edProfileThirdThree, edProfileFifth, btAddProfile,
+            btRemoveProfile });
+}
+
+void TFrmCoordInputs::FillOwnProfiles()
+{
+    const auto guard
+        = [](const std::optional<int>& kHz) { return kHz ? QString::number(*kHz) : QStringLiteral("off"); };
+    const std::vector<Profile>& own = Show().profiles;
+    lvProfiles->setRowCount(static_cast<int>(own.size()));
+    for (int row = 0; row < lvProfiles->rowCount(); ++row) {
+        const Profile& p = own[static_cast<size_t>(row)];
+        SetRow(*lvProfiles, row,
+            { p.name, guard(p.spacingKHz), guard(p.thirdTwoKHz), guard(p.thirdThreeKHz), guard(p.fifthKHz) });
+    }
+    cbForeignProfile->clear();
+    FillProfiles(*cbForeignProfile, QString());
+}
+
+void TFrmCoordInputs::btAddProfileClick()
+{
+    Profile profile { edProfileName->text().trimmed(), {}, {}, {}, {} };
+    const std::pair<QLineEdit*, std::optional<int> Profile::*> guards[]
+        = { { edProfileSpacing, &Profile::spacingKHz }, { edProfileThirdTwo, &Profile::thirdTwoKHz },
+              { edProfileThirdThree, &Profile::thirdThreeKHz }, { edProfileFifth, &Profile::fifthKHz } };
+    for (const auto& [edit, guard] : guards)
+        if (!ParseGuardKHz(edit->text(), profile.*guard)) {
+            Accepted(LanguageText("保护值须为 0 到 %1 kHz 的整数或 off: \"%2\"",
+                "A guard is a whole number of kHz from 0 to %1, or off: \"%2\"")
+                         .arg(MaxSettingKHz)
+                         .arg(edit->text()));
+            return;
+        }
+    if (!Accepted(ProfileProblem(Show(), profile)))
+        return;
+    Show().profiles.push_back(profile);
+    MarkShowModified();
+    FillOwnProfiles();
+    FillDevices();
+    for (const auto& [edit, guard] : guards)
+        edit->clear();
+    edProfileName->clear();
+}
+
+void TFrmCoordInputs::btRemoveProfileClick()
+{
+    const int row = SelectedRow(*lvProfiles);
+    if (row < 0)
+        return;
+    std::vector<Profile>& own = Show().profiles;
+    if (!Accepted(ProfileRemovalProblem(Show(), own[static_cast<size_t>(row)].name)))
+        return;
+    own.erase(own.begin() + row);
+    MarkShowModified();
+    FillOwnProfiles();
     FillDevices();
 }
 

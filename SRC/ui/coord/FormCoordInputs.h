@@ -34,6 +34,8 @@ public:
     void btAddInclusionClick();
     void btRemoveInclusionClick();
     void cbTvRegionChange();
+    void btAddProfileClick();
+    void btRemoveProfileClick();
 
     QTabWidget* pcInputs = nullptr;
     QLineEdit* edShowName = nullptr;
@@ -60,6 +62,14 @@ public:
     QLineEdit* edInclusionMHz = nullptr;
     QPushButton* btAddInclusion = nullptr;
     QPushButton* btRemoveInclusion = nullptr;
+    QTableWidget* lvProfiles = nullptr;
+    QLineEdit* edProfileName = nullptr;
+    QLineEdit* edProfileSpacing = nullptr;
+    QLineEdit* edProfileThirdTwo = nullptr;
+    QLineEdit* edProfileThirdThree = nullptr;
+    QLineEdit* edProfileFifth = nullptr;
+    QPushButton* btAddProfile = nullptr;
+    QPushButton* btRemoveProfile = nullptr;
     QLabel* lbProblem = nullptr;
     QPushButton* btClose = nullptr;
 
@@ -70,11 +80,13 @@ private:
     QWidget* CreateTvPage();
     QWidget* CreateForeignPage();
     QWidget* CreateInclusionsPage();
+    QWidget* CreateProfilesPage();
     void FillDevices();
     void FillExclusions();
     void FillTvChannels();
     void FillForeign();
     void FillInclusions();
+    void FillOwnProfiles();
     void FillProfiles(QComboBox& box, const QString& chosen) const;
     void ShowDetailsChanged();
     void DeviceProfileChosen(int row, const QString& profile);

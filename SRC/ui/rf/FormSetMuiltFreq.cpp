@@ -379,8 +379,10 @@ void TFrmSetMuiltFreq::btAssignAllClick()
     }
     const CoordinationFile file = PlanningFile(TheShow().file, devices, Rule(), edBudget->value() * 1000);
     const ShowPlan shown = Search(file);
-    KeepPlan(TheShow().file, file, FilePlanOf(file, shown));
-    MarkShowModified();
+    if (!devices.empty()) { // a plan of nothing leaves the show's last plan alone
+        KeepPlan(TheShow().file, file, FilePlanOf(file, shown));
+        MarkShowModified();
+    }
     const Plan& plan = shown.found.plan;
     ShowProposal(file, plan, devices, rows);
     ShowPlanQuality(file, shown);
