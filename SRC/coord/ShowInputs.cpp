@@ -54,6 +54,12 @@ bool IsFinite(double mhz)
     return std::isfinite(mhz);
 }
 
+// The record's frequency as the show keeps it: 0 when it never reported one the file could hold.
+double CurrentOf(const TTMICListObj& record)
+{
+    return std::isfinite(record.Freq) && record.Freq > 0.0 && record.Freq <= 100000.0 ? record.Freq : 0.0;
+}
+
 } // namespace
 
 FileBand BandOfRecord(const TTMICListObj& record)
@@ -105,14 +111,14 @@ bool JoinManagedDevices(CoordinationFile& file, const DeviceList& devices)
             device.channel = record->DevIdx;
             device.name = record->Name;
             device.band = band;
-            device.currentMHz = std::max(record->Freq, 0.0);
+            device.currentMHz = CurrentOf(*record);
             file.devices.push_back(device);
             if (file.plan)
                 file.plan->mhz.push_back(0.0);
             changed = true;
             continue;
         }
-        const double current = entry->locked ? entry->currentMHz : std::max(record->Freq, 0.0);
+        const double current = entry->locked ? entry->currentMHz : CurrentOf(*record);
         changed |= entry->band != band || entry->currentMHz != current || entry->name != record->Name;
         entry->band = band;
         entry->currentMHz = current;
@@ -165,7 +171,7 @@ QString InclusionProblem(const CoordinationFile& file, const InclusionList& list
 
 QString LockProblem(const TTMICListObj& record)
 {
-    if (record.Freq > 0.0)
+    if (CurrentOf(record) > 0.0)
         return {};
     return LanguageText(
         "设备 %1:%2 还没有报告频率: 请先连接", "Device %1:%2 has not reported its frequency yet: connect it first")
@@ -252,7 +258,7 @@ CoordinationFile PlanningFile(
         device.name = record.Name;
         device.band = BandIndexOf(out, BandOfRecord(record));
         if (!device.locked)
-            device.currentMHz = std::max(record.Freq, 0.0);
+            device.currentMHz = CurrentOf(record);
         out.devices.push_back(device);
         const FileBand& band = out.bands[static_cast<size_t>(device.band)];
         std::vector<bool> idle(static_cast<size_t>(band.channels), false);

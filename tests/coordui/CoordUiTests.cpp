@@ -175,6 +175,7 @@ private slots:
     // pass go into it at once and mark it modified.
     void inputsAreCheckedAsEntered()
     {
+        REQUIRE_PRIVATE_NETNS();
         Station station;
         TFrmCoordInputs inputs(station.window.get(), station.window->Devices());
         inputs.show();
@@ -255,6 +256,7 @@ private slots:
     // cleared and opened with everything back.
     void showFlowEndToEnd()
     {
+        REQUIRE_PRIVATE_NETNS();
         Station station;
         station.window->show();
         {
@@ -279,6 +281,7 @@ private slots:
                 inputs.cbForeignProfile->setCurrentIndex(inputs.cbForeignProfile->findData("in-ear"));
                 inputs.btAddForeignClick();
             }
+            QVERIFY(inputs.grab().save(ShotPath("coord-inputs-tv.png")));
             inputs.lvDevices->item(2, TFrmCoordInputs::ColLocked)->setCheckState(Qt::Checked);
             QVERIFY2(inputs.lbProblem->text().isEmpty(), qPrintable(inputs.lbProblem->text()));
             inputs.pcInputs->setCurrentIndex(1);
@@ -348,6 +351,7 @@ private slots:
     // replaces the show; unsaved changes are not discarded without asking.
     void showFileRefusalsAndUnsavedChanges()
     {
+        REQUIRE_PRIVATE_NETNS();
         Station station;
         ShowCommands& commands = station.show();
         QVERIFY(commands.SaveShow(QDir(station.dir.Path()).filePath("good.json")));
@@ -391,6 +395,7 @@ private slots:
     // carriers: 2 x 641 - 640 lands on the in-ear monitor at 642.
     void analyzeFromDevicesMenu()
     {
+        REQUIRE_PRIVATE_NETNS();
         Station station;
         QVERIFY(SaveRule(PublicStruct::Instance().ConfigPath(), { Level::ThreeTransmitter, 400, 100 }));
         TheShow().file.foreign.push_back({ 642.0, QStringLiteral("IEM 1"), {} });
