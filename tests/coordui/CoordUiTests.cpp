@@ -409,8 +409,9 @@ private slots:
             analysis->btClose->click();
         });
         Action(*station.window, "mnAnalyze").trigger();
-        QVERIFY2(findings.startsWith(
-                    "On air: 3 of our devices, 1 foreign carriers; rule: level 3, spacing 400 kHz, product guard 100 kHz\n"), qPrintable(findings));
+        QVERIFY2(findings.startsWith("On air: 3 of our devices, 1 foreign carriers; rule: level 3, spacing 400 kHz, "
+                                     "product guard 100 kHz\n"),
+            qPrintable(findings));
         QVERIFY2(findings.contains("3rd order 2×8:1 − 7:2 lands 0 kHz from IEM 1"), qPrintable(findings));
     }
 };
