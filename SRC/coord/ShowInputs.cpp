@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace coordination
 {
@@ -297,6 +298,16 @@ void KeepPlan(CoordinationFile& show, const CoordinationFile& planned, const Fil
     show = std::move(kept);
 }
 
+std::vector<NamedCarrier> ForeignCarriersOf(const CoordinationFile& show)
+{
+    std::vector<NamedCarrier> carriers;
+    for (size_t i = 0; i < show.foreign.size(); ++i) {
+        const ForeignCarrier& c = show.foreign[i];
+        carriers.push_back({ c.label.isEmpty() ? QStringLiteral("foreign %1").arg(i + 1) : c.label, FreqKHz(c.mhz) });
+    }
+    return carriers;
+}
+
 QStringList AnalyzeOnAir(const Rule& rule, const DeviceList& devices, const CoordinationFile& show)
 {
     std::vector<NamedCarrier> carriers;
@@ -305,10 +316,8 @@ QStringList AnalyzeOnAir(const Rule& rule, const DeviceList& devices, const Coor
             carriers.push_back(
                 { QStringLiteral("%1:%2").arg(record->RXID).arg(record->DevIdx), FreqKHz(record->Freq) });
     const size_t ours = carriers.size();
-    for (size_t i = 0; i < show.foreign.size(); ++i) {
-        const ForeignCarrier& c = show.foreign[i];
-        carriers.push_back({ c.label.isEmpty() ? QStringLiteral("foreign %1").arg(i + 1) : c.label, FreqKHz(c.mhz) });
-    }
+    const std::vector<NamedCarrier> foreign = ForeignCarriersOf(show);
+    carriers.insert(carriers.end(), foreign.begin(), foreign.end());
     QStringList lines { LanguageText(
         "在用频率: %1 个我方设备, %2 个外部载波; 规则: 等级 %3, 间隔 %4 kHz, 互调保护 %5 kHz",
         "On air: %1 of our devices, %2 foreign carriers; rule: level %3, spacing %4 kHz, product guard %5 kHz")

@@ -3,6 +3,7 @@
 // the checks an entered value passes before the show keeps it, the file Assign all plans with
 // and how its plan is kept, and the frequencies on air judged. Texts come in both languages.
 #include "coord/CoordFile.h"
+#include "coord/Explain.h"
 #include "data/Device.h"
 #include "data/IdleChannels.h"
 
@@ -62,6 +63,8 @@ CoordinationFile PlanningFile(
 // devices after them with 0 (not in this plan).
 void KeepPlan(CoordinationFile& show, const CoordinationFile& planned, const FilePlan& plan);
 
+// The show's foreign carriers as the analysis names them: by label, else "foreign <n>".
+std::vector<NamedCarrier> ForeignCarriersOf(const CoordinationFile& show);
 // Every managed record's current frequency and the show's foreign carriers, judged by the rule;
 // the first line says what was judged.
 QStringList AnalyzeOnAir(const Rule& rule, const DeviceList& devices, const CoordinationFile& show);

@@ -299,6 +299,9 @@ private slots:
         TFrmSetMuiltFreq multi(station.window.get(), done, {}, *source, station.window->Devices());
         multi.show();
         multi.cbIntermod->setCurrentIndex(static_cast<int>(Level::ThreeTransmitter));
+        multi.btAnalyzeClick(); // the foreign carriers are on air with Lead and Choir
+        QVERIFY2(station.boxes.calls.back().message.contains("7:2 and IEM 1 only 0 kHz apart"),
+            qPrintable(station.boxes.calls.back().message));
         multi.btAssignAllClick();
         const QStringList set = station.AnswerSets(multi);
         QTRY_VERIFY(!multi.Assigning());

@@ -224,8 +224,8 @@ std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) co
     return IdleChannels(band, m_scans, Threshold());
 }
 
-// The frequencies on air now (what this window assigned, else the devices' current ones) judged
-// by the window's rule.
+// The frequencies on air now (what this window assigned, else the devices' current ones, and the
+// show's foreign carriers) judged by the window's rule.
 void TFrmSetMuiltFreq::btAnalyzeClick()
 {
     std::vector<NamedCarrier> carriers;
@@ -238,6 +238,8 @@ void TFrmSetMuiltFreq::btAnalyzeClick()
         if (freq > 0.0)
             carriers.push_back({ DeviceName(*device), FreqKHz(freq) });
     }
+    const std::vector<NamedCarrier> foreign = ForeignCarriersOf(TheShow().file);
+    carriers.insert(carriers.end(), foreign.begin(), foreign.end());
     ShowText(Analyze(Rule(), carriers).join(QLatin1Char('\n')));
 }
 
