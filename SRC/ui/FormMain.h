@@ -27,6 +27,7 @@ class QToolButton;
 class QTreeWidget;
 class QTreeWidgetItem;
 class AlertSound;
+class ShowCommands;
 class TimelineStore;
 class TFrmTimeline;
 class DatagramEvent;
@@ -270,4 +271,5 @@ private:
     AlertLines m_alertLines;
     AlertSound* m_alertSound = nullptr;
     std::unique_ptr<TimelineStore> m_timeline;
+    ShowCommands* m_show = nullptr; // Open Show, Save Show, the inputs and Analyze
 };

@@ -7,6 +7,7 @@
 #include "ui/Pictures.h"
 #include "ui/PublicFont.h"
 #include "ui/TTMICObject.h"
+#include "ui/coord/ShowCommands.h"
 
 #include <QAction>
 #include <QEvent>
@@ -198,6 +199,7 @@ void TFrmMain::CreateMenus()
 
     for (QMenu* menu : { mnSystem, mnView, mnDevices, mnHelp })
         MainMenu1->addMenu(menu);
+    m_show = new ShowCommands(*this, *mnSystem, *mnDevices);
 
     PopupMenu1 = NewMenu(this, "PopupMenu1");
     mnDelDevice = NewAction(this, "mnDelDevice");
@@ -434,7 +436,7 @@ void TFrmMain::PlaceCloseButtons()
 void TFrmMain::ApplyTexts()
 {
     setFont(PublicWindowFont());
-    setWindowTitle(BuiltinText(0) + QStringLiteral(" - ") + CaptionVersionText());
+    m_show->ApplyTexts(BuiltinText(0) + QStringLiteral(" - ") + CaptionVersionText()); // with the show's name
 
     const std::pair<QAction*, unsigned> captions[] = {
         { mnSystem->menuAction(), 3 },

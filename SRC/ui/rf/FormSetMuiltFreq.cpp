@@ -1,8 +1,11 @@
 #include "ui/rf/FormSetMuiltFreq.h"
 
+#include "coord/CurrentShow.h"
 #include "coord/Explain.h"
 #include "coord/OnAir.h"
+#include "coord/PlanShow.h"
 #include "coord/Search.h"
+#include "coord/ShowInputs.h"
 #include "data/Device.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -10,6 +13,8 @@
 #include "ui/DialogParts.h"
 #include "ui/Discovery.h"
 #include "ui/FormMessage.h"
+#include "ui/coord/FormCoordInputs.h"
+#include "ui/coord/ShowSignals.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -131,11 +136,13 @@ void TFrmSetMuiltFreq::CreateControls()
     lbPlan->setWordWrap(true);
     btAssignAll = NewButton(this, "btAssignAll", LanguageText("全部分配", "Assign all"));
     btAnalyze = NewButton(this, "btAnalyze", LanguageText("分析", "Analyze"));
+    btCoordInputs = NewButton(this, "btCoordInputs", LanguageText("协调输入...", "Inputs..."));
 
     connect(lbDevList, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem* row) { lbDevListClick(row); });
     connect(btSet, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btSetClick);
     connect(btAssignAll, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAssignAllClick);
     connect(btAnalyze, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btAnalyzeClick);
+    connect(btCoordInputs, &QPushButton::clicked, this, &TFrmSetMuiltFreq::btCoordInputsClick);
     connect(cbIntermod, &QComboBox::activated, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edSpacing, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
     connect(edGuard, &QSpinBox::editingFinished, this, &TFrmSetMuiltFreq::RuleChanged);
@@ -159,7 +166,7 @@ void TFrmSetMuiltFreq::CreateControls()
     auto* fields = new QHBoxLayout;
     fields->addWidget(lbDevList);
     fields->addLayout(right, 1);
-    ArrangeFieldsAndButtons(*this, fields, { btAnalyze, btAssignAll, btSet, btCancel });
+    ArrangeFieldsAndButtons(*this, fields, { btCoordInputs, btAnalyze, btAssignAll, btSet, btCancel });
     // Wider than the plain window by the proposal columns and the coordination settings.
     setFixedSize(1110, 614);
 }
@@ -217,8 +224,8 @@ std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) co
     return IdleChannels(band, m_scans, Threshold());
 }
 
-// The frequencies on air now (what this window assigned, else the devices' current ones) judged
-// by the window's rule.
+// The frequencies on air now (what this window assigned, else the devices' current ones, and the
+// show's foreign carriers) judged by the window's rule.
 void TFrmSetMuiltFreq::btAnalyzeClick()
 {
     std::vector<NamedCarrier> carriers;
@@ -231,6 +238,8 @@ void TFrmSetMuiltFreq::btAnalyzeClick()
         if (freq > 0.0)
             carriers.push_back({ DeviceName(*device), FreqKHz(freq) });
     }
+    const std::vector<NamedCarrier> foreign = ForeignCarriersOf(TheShow().file);
+    carriers.insert(carriers.end(), foreign.begin(), foreign.end());
     ShowText(Analyze(Rule(), carriers).join(QLatin1Char('\n')));
 }
 
@@ -344,11 +353,20 @@ void TFrmSetMuiltFreq::OnAssignmentConfirmed()
     ShowText(BuiltinText(TextSetSuccess));
 }
 
+void TFrmSetMuiltFreq::btCoordInputsClick()
+{
+    TFrmCoordInputs inputs(this, m_devices);
+    inputs.exec();
+}
+
+// The show's inputs (profiles, exclusions, TV channels, foreign carriers, locks, inclusion lists)
+// and this window's idle rule make the plan; the show keeps it. A locked device keeps its
+// frequency and is sent nothing.
 void TFrmSetMuiltFreq::btAssignAllClick()
 {
     if (Assigning())
         return;
-    std::vector<DeviceOptions> options;
+    std::vector<WindowDevice> devices;
     std::vector<QTreeWidgetItem*> rows;
     QStringList unknown;
     for (int i = 0; i < lbDevList->topLevelItemCount(); ++i) {
@@ -358,22 +376,27 @@ void TFrmSetMuiltFreq::btAssignAllClick()
             unknown << row->text(ColID) + QLatin1Char(':') + row->text(ColChannel);
             continue;
         }
-        options.push_back({ device->RXID, device->DevIdx, IdleOf(*device) });
+        devices.push_back({ device, IdleOf(*device) });
         rows.push_back(row);
     }
-    const SearchResult found = Search(std::move(options));
-    const Plan& plan = found.plan;
-    ShowProposal(plan, rows);
-    ShowPlanQuality(found);
+    const CoordinationFile file = PlanningFile(TheShow().file, devices, Rule(), edBudget->value() * 1000);
+    const ShowPlan shown = Search(file);
+    if (!devices.empty()) { // a plan of nothing leaves the show's last plan alone
+        KeepPlan(TheShow().file, file, FilePlanOf(file, shown));
+        MarkShowModified();
+    }
+    const Plan& plan = shown.found.plan;
+    ShowProposal(file, plan, devices, rows);
+    ShowPlanQuality(file, shown);
 
     QStringList unplaced = unknown;
     m_steps.clear();
     for (size_t d = 0; d < rows.size(); ++d) {
-        const TTMICListObj* device = DeviceOf(*rows[d]);
+        const TTMICListObj* device = devices[d].record;
         if (plan.ChannelOf(d) < 0)
             unplaced << DeviceName(*device);
-        else
-            m_steps.push_back({ device, rows[d], plan.ChannelOf(d), plan.FreqOf(d) });
+        else if (!file.devices[d].locked)
+            m_steps.push_back({ device, rows[d], device->StartChannel + plan.ChannelOf(d), plan.FreqOf(d) });
     }
     m_unplacedText.clear();
     if (!unplaced.isEmpty())
@@ -402,19 +425,17 @@ void TFrmSetMuiltFreq::btAssignAllClick()
 
 // The search runs on a thread of its own; this window keeps drawing and shows its progress with
 // a Cancel, which ends the search with the best plan found so far.
-SearchResult TFrmSetMuiltFreq::Search(std::vector<DeviceOptions> options)
+ShowPlan TFrmSetMuiltFreq::Search(const CoordinationFile& file)
 {
     std::atomic_bool cancel { false };
     std::atomic_int placed { 0 };
     std::atomic_int usedPermille { 0 };
-    const SearchLimits limits { edBudget->value() * 1000, &cancel, [&](int best, double used) {
+    const SearchLimits limits { file.budgetMs, &cancel, [&](int best, double used) {
                                    placed = best;
                                    usedPermille = static_cast<int>(used * 1000);
                                } };
-    const coordination::Rule rule = Rule();
-    SearchResult result;
-    std::unique_ptr<QThread> worker(
-        QThread::create([&] { result = SearchBest(rule, std::move(options), limits); }));
+    ShowPlan result;
+    std::unique_ptr<QThread> worker(QThread::create([&] { result = PlanShow(file, limits); }));
     QProgressDialog progress(LanguageText("正在搜索最佳方案...", "Searching for the best plan..."),
         LanguageText("取消", "Cancel"), 0, 1000, this);
     progress.setObjectName(QStringLiteral("pdSearch"));
@@ -438,14 +459,18 @@ SearchResult TFrmSetMuiltFreq::Search(std::vector<DeviceOptions> options)
     return result;
 }
 
-void TFrmSetMuiltFreq::ShowPlanQuality(const SearchResult& found)
+void TFrmSetMuiltFreq::ShowPlanQuality(const CoordinationFile& file, const ShowPlan& shown)
 {
+    const SearchResult& found = shown.found;
     const int placed = found.plan.PlacedCount();
     const int devices = static_cast<int>(found.plan.devices.size());
     QString text = LanguageText("方案: 已放置 %1/%2 个设备", "Plan: %1 of %2 devices placed").arg(placed).arg(devices);
     if (placed > 1)
         text += LanguageText(", 最小余量 %1 kHz", ", worst margin %1 kHz").arg(found.worstMarginKHz);
-    if (found.proved)
+    if (found.proved && !shown.exact)
+        text += LanguageText(
+            ", 按最严格的设备类型搜索 (未证明为最佳)", ", searched at the strictest profile (not proved best)");
+    else if (found.proved)
         text += LanguageText(", 已证明为最佳", ", proved best");
     else if (found.cancelled)
         text += LanguageText(", 搜索已取消 (未证明为最佳)", ", search cancelled (not proved best)");
@@ -455,7 +480,7 @@ void TFrmSetMuiltFreq::ShowPlanQuality(const SearchResult& found)
     int bandCount = 0;
     const std::vector<int> bands = BandsOf(found.plan, &bandCount);
     std::vector<QStringList> spares(static_cast<size_t>(bandCount));
-    for (const Backup& backup : Backups(found.plan))
+    for (const Backup& backup : shown.backups)
         spares[static_cast<size_t>(backup.band)] << QString::number(backup.kHz / 1000.0, 'f', 3);
     for (int band = 0; band < bandCount; ++band) {
         const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), band) - bands.begin());
@@ -468,23 +493,26 @@ void TFrmSetMuiltFreq::ShowPlanQuality(const SearchResult& found)
                      .arg(spares[static_cast<size_t>(band)].isEmpty() ? LanguageText("无", "none")
                                                                       : spares[static_cast<size_t>(band)].join(QStringLiteral(", ")));
     }
-    for (size_t d = 0; d < found.plan.devices.size(); ++d) {
-        const QString why = WhyNotPlaced(found.plan, d);
-        if (!why.isEmpty())
-            lines << QStringLiteral("%1:%2: %3").arg(found.plan.devices[d].RXID).arg(found.plan.devices[d].DevIdx).arg(why);
-    }
+    for (size_t d = 0; d < file.devices.size(); ++d)
+        if (!shown.why[d].isEmpty())
+            lines << DeviceId(file.devices[d]) + QStringLiteral(": ") + shown.why[d];
     lbPlan->setText(lines.join(QLatin1Char('\n')));
 }
 
-void TFrmSetMuiltFreq::ShowProposal(const Plan& plan, const std::vector<QTreeWidgetItem*>& rows)
+// The plan's channels count from its band's first; the window shows the receiver's numbers.
+void TFrmSetMuiltFreq::ShowProposal(const CoordinationFile& file, const Plan& plan,
+    const std::vector<WindowDevice>& devices, const std::vector<QTreeWidgetItem*>& rows)
 {
     for (int i = 0; i < lbDevList->topLevelItemCount(); ++i)
         for (int c : { ColProposedChannel, ColProposedFreq, ColResult })
             lbDevList->topLevelItem(i)->setText(c, QString());
     for (size_t d = 0; d < rows.size(); ++d) {
         const int channel = plan.ChannelOf(d);
-        rows[d]->setText(ColProposedChannel, channel < 0 ? QStringLiteral("-") : QString::number(channel));
+        rows[d]->setText(ColProposedChannel,
+            channel < 0 ? QStringLiteral("-") : QString::number(devices[d].record->StartChannel + channel));
         rows[d]->setText(ColProposedFreq, channel < 0 ? LanguageText("无", "none") : IdleFrequencyText(plan.FreqOf(d)));
+        if (file.devices[d].locked)
+            rows[d]->setText(ColResult, LanguageText("锁定", "Locked"));
     }
 }
 
@@ -541,7 +569,7 @@ void TFrmSetMuiltFreq::ReportAssignment()
 
 void TFrmSetMuiltFreq::EnableChoosing(bool on)
 {
-    for (QWidget* control : std::initializer_list<QWidget*> {
-             lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard, edBudget, btSet, btAssignAll, btAnalyze, lvFreq })
+    for (QWidget* control : std::initializer_list<QWidget*> { lbDevList, cbMaxRF, cbIntermod, edSpacing, edGuard,
+             edBudget, btSet, btAssignAll, btAnalyze, btCoordInputs, lvFreq })
         control->setEnabled(on);
 }

@@ -1,5 +1,6 @@
 #pragma once
-#include "coord/Search.h"
+#include "coord/PlanShow.h"
+#include "coord/ShowInputs.h"
 #include "data/Coordination.h"
 #include "ui/rf/IdleFreqBase.h"
 
@@ -33,6 +34,7 @@ public:
     void btSetClick();
     void btAssignAllClick();
     void btAnalyzeClick();
+    void btCoordInputsClick(); // the show's coordination inputs
     void OnSetReply(int rxid, int devIdx, int command) override;
 
     const TTMICListObj* Target() const { return m_target; }
@@ -52,6 +54,7 @@ public:
     QLabel* lbPlan = nullptr;
     QPushButton* btAssignAll = nullptr;
     QPushButton* btAnalyze = nullptr;
+    QPushButton* btCoordInputs = nullptr;
 
 protected:
     void cbMaxRFClick() override;
@@ -76,9 +79,10 @@ private:
     std::vector<int> OtherCarriers(const TTMICListObj& device) const;
     void ShowHidden(int tooClose, int onProducts);
     void RuleChanged();
-    coordination::SearchResult Search(std::vector<coordination::DeviceOptions> options);
-    void ShowPlanQuality(const coordination::SearchResult& found);
-    void ShowProposal(const coordination::Plan& plan, const std::vector<QTreeWidgetItem*>& rows);
+    coordination::ShowPlan Search(const coordination::CoordinationFile& file);
+    void ShowPlanQuality(const coordination::CoordinationFile& file, const coordination::ShowPlan& shown);
+    void ShowProposal(const coordination::CoordinationFile& file, const coordination::Plan& plan,
+        const std::vector<coordination::WindowDevice>& devices, const std::vector<QTreeWidgetItem*>& rows);
     void SetNextDevice();
     void FinishStep(bool confirmed);
     void ReportAssignment();
