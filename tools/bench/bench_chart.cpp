@@ -222,16 +222,16 @@ QCustomPlot* MakePlot(int graphs)
 void PrintQcpSettings()
 {
     const std::unique_ptr<QCustomPlot> plot(MakePlot(1));
-    const std::pair<QCP::AntialiasedElement, const char*> elements[] = { { QCP::aeAxes, "axes" },
-        { QCP::aeGrid, "grid" }, { QCP::aeSubGrid, "sub-grid" }, { QCP::aeLegend, "legend" },
-        { QCP::aeLegendItems, "legend items" }, { QCP::aePlottables, "plottables" }, { QCP::aeItems, "items" },
-        { QCP::aeScatters, "scatters" }, { QCP::aeFills, "fills" }, { QCP::aeZeroLine, "zero line" },
-        { QCP::aeOther, "other" } };
+    const std::pair<QCP::AntialiasedElement, const char*> elements[]
+        = { { QCP::aeAxes, "axes" }, { QCP::aeGrid, "grid" }, { QCP::aeSubGrid, "sub-grid" },
+              { QCP::aeLegend, "legend" }, { QCP::aeLegendItems, "legend items" }, { QCP::aePlottables, "plottables" },
+              { QCP::aeItems, "items" }, { QCP::aeScatters, "scatters" }, { QCP::aeFills, "fills" },
+              { QCP::aeZeroLine, "zero line" }, { QCP::aeOther, "other" } };
     std::printf("  QCustomPlot antialiasing:");
     for (const auto& [element, name] : elements) {
         const char* state = plot->notAntialiasedElements().testFlag(element) ? "off"
-            : plot->antialiasedElements().testFlag(element)                   ? "on"
-                                                                              : "element's own";
+            : plot->antialiasedElements().testFlag(element)                  ? "on"
+                                                                             : "element's own";
         std::printf(" %s %s;", name, state);
     }
     const std::pair<QCP::PlottingHint, const char*> hints[] = { { QCP::phFastPolylines, "phFastPolylines" },
@@ -319,8 +319,8 @@ int main(int argc, char** argv)
 #endif
 
     std::printf("Scan redrawn after every point, the whole curve each time\n");
-    Report("scan window, 256-channel band: frame, HandleFrame, redraw, copy", Best([&] { return ScanWindowPath(levels); }),
-        1);
+    Report("scan window, 256-channel band: frame, HandleFrame, redraw, copy",
+        Best([&] { return ScanWindowPath(levels); }), 1);
     std::printf("Chart alone, %d distinct points, at %d x %d\n", ScanLength, Width, Height);
 #ifdef TESSARO_BENCH_QCUSTOMPLOT
     const Pair scan = BestAlternating([&] { return ScanChartOurs(levels); }, [&] { return ScanChartQcp(levels); });
