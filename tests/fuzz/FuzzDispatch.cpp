@@ -9,8 +9,8 @@
 // Scan RF or Single Setup with a scan of 1:1 running, the compatibility setup scanning all three,
 // or the assignment window in an Assign all. The box answers after running what was posted (as
 // its own loop would). Further invariants: never a box inside a box, ScanBusy clear whenever no
-// scan runs, "Set success!" only for a device whose acknowledgement came from its address, and the
-// message list within its bound.
+// scan runs, no point added to a scan that has ended, "Set success!" only for a device whose
+// acknowledgement came from its address, and the message list within its bound.
 #include "FuzzCheck.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -183,6 +183,24 @@ struct Stage {
         }
     }
 
+    // Once a scan window's scan has ended (what was posted run, as the window's loop would
+    // between two datagrams), the points it holds stay as they are.
+    void CheckNoLatePoints()
+    {
+        QCoreApplication::sendPostedEvents();
+        const auto check = [](const auto& scanWindow, int& ended) {
+            if (!scanWindow || scanWindow->Scan().Running()) {
+                ended = -1;
+                return;
+            }
+            if (ended < 0)
+                ended = scanWindow->Points().PointCount;
+            FUZZ_CHECK(scanWindow->Points().PointCount == ended);
+        };
+        check(scanRF, scanRFEnded);
+        check(single, singleEnded);
+    }
+
     void CloseWindows()
     {
         scanRF.reset();
@@ -192,6 +210,7 @@ struct Stage {
         source.reset();
         answered.clear();
         rfMode = false;
+        scanRFEnded = singleEnded = -1;
     }
 
     void CheckInvariants() const
@@ -223,6 +242,8 @@ struct Stage {
     bool assignDone = false;
     std::set<std::pair<int, int>> answered;
     bool rfMode = false;
+    int scanRFEnded = -1; // points held when the scan ended, -1 while it runs
+    int singleEnded = -1;
     int openBoxes = 0;
     int boxes = 0;
     int syncs = 0;
@@ -244,6 +265,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t control = data[at];
         const size_t length = std::min<size_t>(data[at + 1], size - at - 2);
         stage.Deliver(control, QByteArray(reinterpret_cast<const char*>(data + at + 2), static_cast<qsizetype>(length)));
+        if (stage.rfMode)
+            stage.CheckNoLatePoints();
         at += 2 + length;
     }
     QCoreApplication::sendPostedEvents();
