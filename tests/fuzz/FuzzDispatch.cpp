@@ -8,8 +8,8 @@
 // A first byte of 0xF8 or more picks a mode with an RF window open, the records following it:
 // Scan RF or Single Setup with a scan of 1:1 running, the compatibility setup scanning all three,
 // or the assignment window in an Assign all. The box answers after running what was posted (as
-// its own loop would). Further invariants: never a box inside a box, ScanBusy clear whenever no
-// scan runs, no point added to a scan that has ended, "Set success!" only for a device whose
+// its own loop would). Further invariants: never a box inside a box, one finish box per scan,
+// ScanBusy clear whenever no scan runs, no point added to a scan that has ended, "Set success!" only for a device whose
 // acknowledgement came from its address, and the message list within its bound.
 #include "FuzzCheck.h"
 #include "data/PublicStruct.h"
@@ -132,9 +132,13 @@ struct Stage {
             answered.insert({ record->RXID, record->DevIdx });
     }
 
+    // The windows offer only connected receivers: the three have answered their connect requests.
     void OpenWindow(int mode)
     {
         rfMode = true;
+        scanMode = mode % 4 != 3;
+        for (const auto& record : window->Devices())
+            record->Connected = true;
         auto checkRows = [](QTreeWidget* rows, int count) {
             for (int i = 0; i < count && i < rows->topLevelItemCount(); ++i)
                 rows->topLevelItem(i)->setCheckState(0, Qt::Checked);
@@ -209,7 +213,7 @@ struct Stage {
         assign.reset();
         source.reset();
         answered.clear();
-        rfMode = false;
+        rfMode = scanMode = false;
         scanRFEnded = singleEnded = -1;
     }
 
@@ -228,6 +232,7 @@ struct Stage {
             FUZZ_CHECK(row.text(TFrmMain::ColChannel) == QString::number(record.DevIdx));
         }
         FUZZ_CHECK(rfMode || boxes <= syncs);
+        FUZZ_CHECK(!scanMode || boxes <= 1); // one scan or sequence, one finish box
     }
 
     std::unique_ptr<QApplication> app;
@@ -242,6 +247,7 @@ struct Stage {
     bool assignDone = false;
     std::set<std::pair<int, int>> answered;
     bool rfMode = false;
+    bool scanMode = false; // Scan RF, Single Setup or the compatibility setup
     int scanRFEnded = -1; // points held when the scan ended, -1 while it runs
     int singleEnded = -1;
     int openBoxes = 0;
