@@ -7,7 +7,8 @@
 //  - the channels Single Setup offers after 50 points that came after its scan ended;
 //  - ScanBusy after a scan whose end never comes;
 //  - Events.log after 70 MB of lines; Config.ini writes for 1,000 changes at 100 a second;
-//  - an export to a device that fails every write; Config.ini values with GBK edge bytes.
+//  - an export to a device that fails every write; a cut serial header whose borrowed length meets
+//    its checksum; Config.ini values with GBK edge bytes.
 // Replies are handed to the window as from the records' addresses (127.77.16.x); the commands
 // the window sends go there too, where nothing listens. A figure's number as the argument runs
 // that one alone (2 also gives 3). Figures only; nothing is asserted.
@@ -348,6 +349,41 @@ void ExportToFailingDevice()
         qPrintable(boxes.last.left(60)), QFileInfo(full).isFile() ? "replaced by a file" : "still a device");
 }
 
+// A header cut after its command, then 24 whole frames of that command: the cut header borrows
+// the first frame's 0xC8 as its Len. The RXID of the frame in which that length ends is chosen so
+// that the checksum there matches, as happens one time in 256. Returns the frames taken.
+int FramesAfterCutHeader(uint8_t cmd, const std::vector<uint8_t>& payload)
+{
+    constexpr int Frames = 24;
+    const std::vector<uint8_t> frame = BuildFrame(1, 1, cmd, payload.data(), payload.size());
+    std::vector<uint8_t> stream = { 0xC8, 1, 1, 0xC9, cmd };
+    for (int i = 0; i < Frames; ++i)
+        stream.insert(stream.end(), frame.begin(), frame.end());
+    const size_t checksumAt = 6 + 0xC8; // where the borrowed length puts the checksum
+    uint8_t* last = stream.data() + 5 + (checksumAt - 5) / frame.size() * frame.size();
+    for (int rxid = 0; rxid < 256 && FrameCrc8(stream.data(), checksumAt) != stream[checksumAt]; ++rxid) {
+        last[1] = static_cast<uint8_t>(rxid);
+        last[frame.size() - 1] = FrameCrc8(last, frame.size() - 1);
+    }
+    SerialFrameCutter cutter;
+    std::vector<uint8_t> out;
+    int taken = 0;
+    for (uint8_t byte : stream) {
+        cutter.Append(&byte, 1);
+        while (cutter.NextFrame(out))
+            taken += out.size() == frame.size();
+    }
+    return taken;
+}
+
+void CutSerialHeader()
+{
+    std::printf("9 serial: a cut header, then 24 frames, the borrowed length's checksum matching: %d scan points "
+                "taken (goal: 24), %d status replies (a status may be longer than 9 bytes)\n",
+        FramesAfterCutHeader(CMD_SCAN_POINT, { 4, 40, 0, 0 }),
+        FramesAfterCutHeader(CMD_STATUS, { 0, 1, 3, 50, 60, 40, 2, 50, 1 }));
+}
+
 void GbkRoundTrip()
 {
     QTemporaryDir dir;
@@ -383,7 +419,7 @@ int main(int argc, char** argv)
     // A figure's number as the argument runs that one alone.
     const std::pair<const char*, void (*)()> figures[] = { { "1", ScanEndBoxes }, { "2", FalseSuccess },
         { "4", MessageLineCost }, { "5", LatePoints }, { "6", LostEnd }, { "7", EventsLogBound }, { "8", ConfigWrites },
-        { "9", ExportToFailingDevice }, { "9", GbkRoundTrip } };
+        { "9", ExportToFailingDevice }, { "9", CutSerialHeader }, { "9", GbkRoundTrip } };
     const QString only = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QString();
     for (const auto& [number, run] : figures)
         if (only.isEmpty() || only == QLatin1String(number))
