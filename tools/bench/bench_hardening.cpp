@@ -122,13 +122,24 @@ template <typename ScanWindow> void StartFirstRow(ScanWindow& scan)
     scan.btStart->click();
 }
 
-void ScanEndBoxes()
-{
+// A Scan RF window over a stage of its own, the scan of 1:1 started and one point in.
+struct ScanRun {
+    ScanRun()
+        : scan(stage.window.get(), stage.window->Devices())
+    {
+        StartFirstRow(scan);
+        stage.Point(4, 40);
+    }
     Stage stage;
     Boxes boxes;
-    TFrmScanRF scan(stage.window.get(), stage.window->Devices());
-    StartFirstRow(scan);
-    stage.Point(4, 40);
+    TFrmScanRF scan;
+};
+
+void ScanEndBoxes()
+{
+    ScanRun run;
+    Stage& stage = run.stage;
+    Boxes& boxes = run.boxes;
     boxes.whileShown = [&] {
         for (int i = 0; i < 20; ++i) {
             stage.End();
@@ -236,12 +247,8 @@ void LatePoints()
 
 void LostEnd()
 {
-    Stage stage;
-    Boxes boxes;
-    TFrmScanRF scan(stage.window.get(), stage.window->Devices());
-    StartFirstRow(scan);
-    stage.Point(4, 40);
-    stage.Point(5, 41);
+    ScanRun run;
+    run.stage.Point(5, 41);
     QElapsedTimer clock;
     clock.start();
     while (PublicStruct::Instance().ScanBusy && clock.elapsed() < 8000)
@@ -250,7 +257,7 @@ void LostEnd()
         std::printf("6 scan whose end is lost: ScanBusy still set after 8 s (goal: cleared after 5 s)\n");
     else
         std::printf("6 scan whose end is lost: ScanBusy cleared after %.1f s, box: \"%s\" (goal: cleared after 5 s)\n",
-            clock.elapsed() / 1000.0, qPrintable(boxes.last));
+            clock.elapsed() / 1000.0, qPrintable(run.boxes.last));
 }
 
 qint64 FolderBytes(const QString& path, const QString& pattern)
@@ -333,25 +340,21 @@ void ConfigWrites()
 
 void ExportToFailingDevice()
 {
-    Stage stage;
-    Boxes boxes;
-    TFrmScanRF scan(stage.window.get(), stage.window->Devices());
-    StartFirstRow(scan);
-    stage.Point(4, 40);
-    stage.End();
+    ScanRun run;
+    run.stage.End();
     RunLoop(50);
     // A node of its own, like /dev/full: the machine's /dev/full is never at stake.
-    const QString full = stage.dir.filePath(QStringLiteral("full"));
+    const QString full = run.stage.dir.filePath(QStringLiteral("full"));
     if (::mknod(QFile::encodeName(full).constData(), S_IFCHR | 0666, makedev(1, 7)) != 0) {
         std::printf("9 export to a full device: no device node can be made here; skipped\n");
         return;
     }
     SetExportPathHook([&](const QString&) { return full; });
-    scan.btExportCsv->click();
+    run.scan.btExportCsv->click();
     SetExportPathHook({});
     std::printf("9 export to a device full on every write: \"%s\", the node %s (goal: Could not save, still a "
                 "device)\n",
-        qPrintable(boxes.last.left(60)), QFileInfo(full).isFile() ? "replaced by a file" : "still a device");
+        qPrintable(run.boxes.last.left(60)), QFileInfo(full).isFile() ? "replaced by a file" : "still a device");
 }
 
 // A header cut after its command, then 24 whole frames of that command: the cut header borrows
