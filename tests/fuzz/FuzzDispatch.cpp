@@ -232,7 +232,7 @@ struct Stage {
             FUZZ_CHECK(row.text(TFrmMain::ColChannel) == QString::number(record.DevIdx));
         }
         FUZZ_CHECK(rfMode || boxes <= syncs);
-        FUZZ_CHECK(!scanMode || boxes <= 1); // one scan or sequence, one finish box
+        FUZZ_CHECK(!scanMode || boxes <= syncs + 1); // one finish box for the scan or sequence
     }
 
     std::unique_ptr<QApplication> app;
