@@ -8,9 +8,9 @@
 // A first byte of 0xF8 or more picks a mode with an RF window open, the records following it:
 // Scan RF or Single Setup with a scan of 1:1 running, the compatibility setup scanning all three,
 // or the assignment window in an Assign all. The box answers after running what was posted (as
-// its own loop would). Further invariants: never a box inside a box, ScanBusy clear whenever no
-// scan runs, "Set success!" only for a device whose acknowledgement came from its address, and the
-// message list within its bound.
+// its own loop would). Further invariants: never a box inside a box, one finish box per scan,
+// ScanBusy clear whenever no scan runs, no point added to a scan that has ended, "Set success!" only for a device whose
+// acknowledgement came from its address, and the message list within its bound.
 #include "FuzzCheck.h"
 #include "data/PublicStruct.h"
 #include "lang/Language.h"
@@ -132,9 +132,13 @@ struct Stage {
             answered.insert({ record->RXID, record->DevIdx });
     }
 
+    // The windows offer only connected receivers: the three have answered their connect requests.
     void OpenWindow(int mode)
     {
         rfMode = true;
+        scanMode = mode % 4 != 3;
+        for (const auto& record : window->Devices())
+            record->Connected = true;
         auto checkRows = [](QTreeWidget* rows, int count) {
             for (int i = 0; i < count && i < rows->topLevelItemCount(); ++i)
                 rows->topLevelItem(i)->setCheckState(0, Qt::Checked);
@@ -183,6 +187,24 @@ struct Stage {
         }
     }
 
+    // Once a scan window's scan has ended (what was posted run, as the window's loop would
+    // between two datagrams), the points it holds stay as they are.
+    void CheckNoLatePoints()
+    {
+        QCoreApplication::sendPostedEvents();
+        const auto check = [](const auto& scanWindow, int& ended) {
+            if (!scanWindow || scanWindow->Scan().Running()) {
+                ended = -1;
+                return;
+            }
+            if (ended < 0)
+                ended = scanWindow->Points().PointCount;
+            FUZZ_CHECK(scanWindow->Points().PointCount == ended);
+        };
+        check(scanRF, scanRFEnded);
+        check(single, singleEnded);
+    }
+
     void CloseWindows()
     {
         scanRF.reset();
@@ -191,7 +213,8 @@ struct Stage {
         assign.reset();
         source.reset();
         answered.clear();
-        rfMode = false;
+        rfMode = scanMode = false;
+        scanRFEnded = singleEnded = -1;
     }
 
     void CheckInvariants() const
@@ -209,6 +232,7 @@ struct Stage {
             FUZZ_CHECK(row.text(TFrmMain::ColChannel) == QString::number(record.DevIdx));
         }
         FUZZ_CHECK(rfMode || boxes <= syncs);
+        FUZZ_CHECK(!scanMode || boxes <= syncs + 1); // one finish box for the scan or sequence
     }
 
     std::unique_ptr<QApplication> app;
@@ -223,6 +247,9 @@ struct Stage {
     bool assignDone = false;
     std::set<std::pair<int, int>> answered;
     bool rfMode = false;
+    bool scanMode = false; // Scan RF, Single Setup or the compatibility setup
+    int scanRFEnded = -1; // points held when the scan ended, -1 while it runs
+    int singleEnded = -1;
     int openBoxes = 0;
     int boxes = 0;
     int syncs = 0;
@@ -244,6 +271,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         const uint8_t control = data[at];
         const size_t length = std::min<size_t>(data[at + 1], size - at - 2);
         stage.Deliver(control, QByteArray(reinterpret_cast<const char*>(data + at + 2), static_cast<qsizetype>(length)));
+        if (stage.rfMode)
+            stage.CheckNoLatePoints();
         at += 2 + length;
     }
     QCoreApplication::sendPostedEvents();

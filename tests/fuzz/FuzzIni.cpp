@@ -1,5 +1,6 @@
 // The INI parser: an unchanged file serialises byte for byte; every key read and written back
-// keeps its stored bytes (text that GBK can carry, a lone trailing lead byte included); a save
+// keeps its stored bytes (GBK edge bytes included: a lead byte without a valid trail, GB18030
+// four-byte sequences, lone 0x80 and 0xFF); a save
 // and a new load give the same file and the same values; a killed writer's temporary file is
 // removed and a save leaves none.
 #include "FuzzCheck.h"
@@ -10,7 +11,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStringDecoder>
 #include <QTemporaryDir>
 #include <utility>
 #include <vector>
@@ -38,17 +38,11 @@ std::vector<Key> KeysOf(const QByteArray& bytes)
     return keys;
 }
 
-// Text GBK can carry: valid throughout, but for a lead byte left alone at its end. A NUL is
-// written as a blank on purpose (a value ends at a NUL for other readers).
-bool CarriedByGbk(QByteArray raw)
+// Every stored value is written back as it was, but for a NUL, written as a blank on purpose (a
+// value ends at a NUL for other readers).
+bool KeptAsStored(const QByteArray& raw)
 {
-    if (raw.contains('\0'))
-        return false;
-    if (!raw.isEmpty() && static_cast<unsigned char>(raw.back()) >= 0x81 && static_cast<unsigned char>(raw.back()) != 0xFF)
-        raw.chop(1);
-    QStringDecoder decoder("GBK", QStringDecoder::Flag::Stateless);
-    const QString text = decoder.decode(raw);
-    return !decoder.hasError() && !text.contains(QChar::ReplacementCharacter);
+    return !raw.contains('\0');
 }
 
 QString FilePath()
@@ -76,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& [section, key] : keys)
         before.push_back(ini.ReadRaw(section, key));
     for (size_t i = 0; i < keys.size(); ++i) {
-        if (before[i].isNull() || !CarriedByGbk(before[i]))
+        if (before[i].isNull() || !KeptAsStored(before[i]))
             continue;
         ini.WriteString(keys[i].first, keys[i].second, ini.ReadString(keys[i].first, keys[i].second, QString()));
         FUZZ_CHECK(ini.ReadRaw(keys[i].first, keys[i].second) == before[i]);

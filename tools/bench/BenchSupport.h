@@ -52,10 +52,11 @@ inline int ReplySocketFrom(const char* address)
     return fd;
 }
 
+// A precise timer: a coarse one (Qt's default from 2 s up) may end a 10 s wait 500 ms early.
 inline void RunLoop(int ms)
 {
     QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
 }
 
