@@ -93,9 +93,12 @@ QString WhyNotPlaced(const Plan& plan, size_t device)
     }
     const std::vector<Block> blocks = BlocksOnAir(plan.rule, idle, carriers);
     int byProducts = 0;
+    int byProfiles = 0; // clear of the plan's rule, refused by a device's own profile
     std::map<size_t, int> tooCloseTo; // by the nearest carrier
     for (size_t i = 0; i < idle.size(); ++i) {
-        if (blocks[i] == Block::Product) {
+        if (blocks[i] == Block::None) {
+            ++byProfiles;
+        } else if (blocks[i] == Block::Product) {
             ++byProducts;
         } else if (blocks[i] == Block::TooClose) {
             const auto nearest = std::min_element(carriers.begin(), carriers.end(),
@@ -108,6 +111,8 @@ QString WhyNotPlaced(const Plan& plan, size_t device)
         parts << LanguageText("%1 个因互调产物", "%1 by products").arg(byProducts);
     for (const auto& [owner, count] : tooCloseTo)
         parts << LanguageText("%1 个太靠近 %2", "%1 too close to %2").arg(count).arg(owners[static_cast<qsizetype>(owner)]);
+    if (byProfiles > 0)
+        parts << LanguageText("%1 个违反设备配置", "%1 by equipment profiles").arg(byProfiles);
     return LanguageText("全部 %1 个空闲通道均被占用: %2", "all %1 idle channels blocked: %2")
         .arg(idle.size())
         .arg(parts.join(QStringLiteral(", ")));

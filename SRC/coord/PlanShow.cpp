@@ -31,11 +31,12 @@ ShowPlan PlanShow(const CoordinationFile& file, const SearchLimits& limits)
     all.insert(all.end(), foreign.begin(), foreign.end());
     out.found = SearchBest(ProblemOf(file), limits);
     out.exact = EnvelopeIsExact(all);
-    const std::vector<QString> dropped = DropProfileConflicts(out.found.plan, profiles, foreign);
+    std::vector<QString> dropped = DropProfileConflicts(out.found.plan, profiles, foreign);
+    PlaceUnderProfiles(out.found.plan, profiles, foreign);
     out.found.worstMarginKHz = WorstMarginKHz(out.found.plan);
     out.backups = Backups(out.found.plan, file.backupsPerBand);
     for (size_t d = 0; d < file.devices.size(); ++d) {
-        QString why = dropped[d];
+        QString why = out.found.plan.ChannelOf(d) >= 0 ? QString() : dropped[d];
         if (why.isEmpty())
             why = InclusionReason(file, d);
         if (why.isEmpty())
@@ -71,10 +72,12 @@ QString DeviceId(const FileDevice& device)
 QString PlanCsv(const CoordinationFile& file, const ShowPlan& shown)
 {
     const Plan& plan = shown.found.plan;
-    std::vector<int> carriers;
+    std::vector<int> carriers; // ours in device order, then the foreign ones
     for (size_t d = 0; d < plan.devices.size(); ++d)
         if (plan.ChannelOf(d) >= 0)
             carriers.push_back(FreqKHz(plan.FreqOf(d)));
+    for (const NamedCarrier& c : plan.fixed)
+        carriers.push_back(c.kHz);
     const std::vector<int> margins = MarginsKHz(plan.rule, carriers);
     const std::vector<int> bands = BandsOf(plan);
     QStringList lines { QStringLiteral("device,name,band,frequency_mhz,backup_of,margin_khz") };

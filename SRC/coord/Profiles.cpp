@@ -1,5 +1,6 @@
 #include "coord/Profiles.h"
 
+#include "coord/OnAir.h"
 #include "lang/Language.h"
 
 #include <algorithm>
@@ -199,6 +200,41 @@ std::vector<QString> DropProfileConflicts(
         dropped[victim] = Describe(*first, on.names);
         plan.chosen[victim] = -1;
     }
+}
+
+bool PlaceUnderProfiles(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles)
+{
+    const std::vector<std::vector<size_t>> preference = PreferenceOrder(plan);
+    bool placedAny = false;
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        const DeviceOptions& device = plan.devices[d];
+        if (plan.ChannelOf(d) >= 0 || device.locked)
+            continue;
+        std::vector<int> onAir = FixedKHzOf(plan);
+        for (size_t other = 0; other < plan.devices.size(); ++other)
+            if (plan.ChannelOf(other) >= 0 && !plan.devices[other].locked)
+                onAir.push_back(FreqKHz(plan.FreqOf(other)));
+        std::vector<int> idle;
+        for (const IdleChannel& c : device.Idle)
+            idle.push_back(FreqKHz(c.Freq));
+        // The rule's look-up first, for all channels at once; the profiles' full check only for
+        // the channels it leaves.
+        const std::vector<Block> blocks = BlocksOnAir(plan.rule, idle, onAir);
+        for (const size_t i : preference[d]) {
+            if (blocks[i] != Block::None)
+                continue;
+            plan.chosen[d] = device.Idle[i].Channel;
+            const OnAir on = OnAirOf(plan, deviceProfiles, fixedProfiles);
+            const std::vector<ProfileViolation> found = CheckProfiles(on.carriers);
+            if (std::none_of(found.begin(), found.end(), [&](const ProfileViolation& v) { return VictimOf(v, on) >= 0; })) {
+                placedAny = true;
+                break;
+            }
+            plan.chosen[d] = -1;
+        }
+    }
+    return placedAny;
 }
 
 QStringList GivenConflicts(

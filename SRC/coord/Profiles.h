@@ -55,6 +55,10 @@ std::vector<QString> DropProfileConflicts(Plan& plan, const std::vector<Profile>
 // device is taken out only for a conflict it takes part in; locked devices are never taken out.
 std::vector<QString> DropProfileConflicts(
     Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles);
+// Places devices left out (by the search or by DropProfileConflicts) on the most preferred idle
+// channel the plan's rule and every profile still allow; true when it placed any.
+bool PlaceUnderProfiles(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles);
 // What the fixed carriers and the locked devices do among themselves, which no plan can mend, in
 // words ("3rd order 2×IEM 1 − 7:2 lands 0 kHz from IEM 2").
 QStringList GivenConflicts(
