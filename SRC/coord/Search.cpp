@@ -104,12 +104,16 @@ private:
         const int lowest = m_set.CandidateAt(0);
         const int steps = (m_set.CandidateAt(m_set.CandidateCount() - 1) - lowest) / GridKHz + 1;
         const int wantedAtStart = m_bestPlaced + 1;
-        for (const ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack)) {
+        std::vector<ModularRuler> rulers = ShortRulers(wantedAtStart, wantedAtStart + RulerSlack);
+        for (ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack))
+            rulers.push_back(std::move(ruler));
+        for (const ModularRuler& ruler : rulers) {
             const int n = ruler.modulus;
             const size_t marks = ruler.marks.size();
             std::vector<int> points(marks);
             for (int unit = 1; unit < n; ++unit) {
-                if (std::gcd(unit, n) != 1)
+                // A plain ruler as it is and mirrored; a modular one multiplied by every unit.
+                if (std::gcd(unit, n) != 1 || (ruler.linear && unit != 1 && unit != n - 1))
                     continue;
                 for (size_t i = 0; i < marks; ++i)
                     points[i] = static_cast<int>(static_cast<long long>(unit) * ruler.marks[i] % n);

@@ -286,6 +286,13 @@ private slots:
                 QVERIFY(found.worstMarginKHz >= 0);
             }
         }
+        // 100 channels hold 12 (no 13-mark ruler is shorter than 106 steps); the greedy finds 11.
+        std::vector<DeviceOptions> hundred;
+        for (int i = 0; i < 16; ++i)
+            hundred.push_back(Device(i, 600.0, 0, 100));
+        const SearchResult twelve = SearchBest(strictest, hundred);
+        QCOMPARE(twelve.plan.PlacedCount(), 12);
+        QVERIFY(check(twelve.plan).empty());
         // Devices of two bands that overlap by a few channels.
         std::vector<DeviceOptions> mixed;
         for (int i = 0; i < 6; ++i)
