@@ -327,6 +327,19 @@ private slots:
         QCOMPARE(all.status, 0);
         QVERIFY(all.plan.contains(QStringLiteral("\r\n7:2,Lead,A,640.000,,10000\r\n,,A,640.500,A,\r\n")));
 
+        // A scan given on the command line: 640.000 loud, 640.250 the quietest of the rest.
+        QTemporaryDir scans;
+        QFile scan(scans.filePath(QStringLiteral("venue.csv")));
+        QVERIFY(scan.open(QIODevice::WriteOnly));
+        scan.write("640.000,-60.0\n640.250,-110.0\n640.500,-100.0\n641.000,-100.0\n");
+        scan.close();
+        const Run scanned = RunTool(FileWith({}), { QStringLiteral("--scan"), scan.fileName() });
+        QCOMPARE(scanned.status, 0);
+        QVERIFY2(scanned.plan.contains(QStringLiteral("\r\n7:2,Lead,A,640.250,,")), qPrintable(scanned.plan));
+        const Run unreadable = RunTool(FileWith({}), { QStringLiteral("--scan"), scans.filePath(QStringLiteral("none.csv")) });
+        QCOMPARE(unreadable.status, 2);
+        QVERIFY2(unreadable.errors.contains(QStringLiteral("none.csv")), qPrintable(unreadable.errors));
+
         const Run bad = RunTool(FileWith(R"("version": 2)"));
         QCOMPARE(bad.status, 2);
         QVERIFY2(bad.errors.contains(QStringLiteral("version: unknown version 2")), qPrintable(bad.errors));

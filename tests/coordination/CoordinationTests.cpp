@@ -290,7 +290,7 @@ private slots:
         std::vector<DeviceOptions> hundred;
         for (int i = 0; i < 16; ++i)
             hundred.push_back(Device(i, 600.0, 0, 100));
-        const SearchResult twelve = SearchBest(strictest, hundred);
+        const SearchResult twelve = SearchBest(strictest, hundred, { 300, nullptr, {} });
         QCOMPARE(twelve.plan.PlacedCount(), 12);
         QVERIFY(check(twelve.plan).empty());
         // Devices of two bands that overlap by a few channels.
