@@ -27,9 +27,8 @@ QString NotIdleBecause(const CoordinationFile& file, const FileDevice& device, d
 {
     const FileBand& band = file.bands[static_cast<size_t>(device.band)];
     const long long kHz = FreqKHz(mhz);
-    const long long startKHz = FreqKHz(band.startMHz);
-    const long long stepKHz = FreqKHz(ChannelStep);
-    if ((kHz - startKHz) % stepKHz != 0 || kHz < startKHz || (kHz - startKHz) / stepKHz >= band.channels)
+    const double channel = std::round((mhz - band.startMHz) / ChannelStep);
+    if (channel < 0 || channel >= band.channels || std::abs(band.startMHz + channel * ChannelStep - mhz) > 1e-6)
         return LanguageText("不在频段 %1 的信道上", "not a channel of band %1").arg(band.name);
     for (const Exclusion& e : ExclusionsOf(file))
         if (mhz >= e.fromMHz - 1e-9 && mhz <= e.toMHz + 1e-9) // edges included
@@ -40,9 +39,10 @@ QString NotIdleBecause(const CoordinationFile& file, const FileDevice& device, d
     for (const FileScan& scan : file.scans) {
         const double threshold = scan.dbm ? file.scanThresholdDbm : file.scanThresholdLevel;
         for (const auto& [at, level] : scan.points) {
-            // The channel's slot: from half a step below up to, not including, half a step above.
-            const double offset = at * 1000.0 - static_cast<double>(kHz);
-            if (offset >= -stepKHz / 2.0 - 1e-6 && offset < stepKHz / 2.0 - 1e-6 && level > threshold)
+            // The channel's slot: from half a step below up to, not including, half a step above
+            // (a point written with three decimals on the edge it names).
+            const double slot = std::floor((at - band.startMHz + ChannelStep / 2) / ChannelStep + 1e-9);
+            if (slot == channel && level > threshold)
                 return LanguageText("扫描 %1 在 %2 MHz 处高于门限", "scan %1 above its threshold at %2 MHz")
                     .arg(scan.name, Mhz(at));
         }
