@@ -232,7 +232,7 @@ struct Instance {
     const char* name;
     std::vector<BandShare> bands;
     double busy;
-    int best; // the most that fit (or, marked in the name, the most an independent search placed); 0: unknown
+    int best; // the most that fit (marked in the name: a goal an independent search reached); 0: unknown
 };
 
 void PrintRow(const char* name, size_t devices, int greedy, double greedyMs, const SearchResult& found, int best, bool clean)
@@ -366,6 +366,7 @@ int main(int argc, char** argv)
         CompareWithGreedy(instance);
     PlanWholeShow("show: TV 23 and 27 on air, 3 foreign, 1 lock", 28, { 23, 27 }, 3);
     PlanWholeShow("show: 8 foreign carriers, 1 lock", 28, {}, 8);
-    std::printf("  (*) best: what an independent search placed on the same bands\n");
+    std::printf("  (*) best: what an independent search reached on overlapping bands described only in words;\n"
+                "      these bands are a reconstruction, so the figure is a goal, not a ceiling\n");
     return 0;
 }
