@@ -3,6 +3,8 @@
 #include "coord/Search.h"
 #include "coord/TvChannels.h"
 #include "data/Device.h"
+#include "interchange/ScanFiles.h"
+#include "lang/Language.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -171,6 +173,7 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
     in.Whole(root, {}, "budget_ms", 1, MaxBudgetMs, file.budgetMs, false);
     in.Whole(root, {}, "backups_per_band", 0, 64, file.backupsPerBand, false);
     in.Number(root, {}, "scan_threshold_dbm", -200.0, 50.0, file.scanThresholdDbm, false);
+    in.Whole(root, {}, "scan_threshold_level", -10, 90, file.scanThresholdLevel, false);
 }
 
 bool IsProfileName(const CoordinationFile& file, const QString& name)
@@ -468,27 +471,151 @@ std::vector<Exclusion> ExclusionsOf(const CoordinationFile& file)
     return all;
 }
 
+namespace
+{
+
+interchange::GridScan GridOf(const FileBand& band, const FileScan& scan)
+{
+    std::vector<interchange::ScanSample> samples;
+    for (const auto& [mhz, level] : scan.points)
+        samples.push_back({ mhz, level });
+    return interchange::MapToGrid({ band.startMHz, 0, band.channels }, samples);
+}
+
+// Each channel's loudest reading in dBm, over the scans that saw it.
+std::map<int, double> LoudestDbm(const FileBand& band, const std::vector<FileScan>& scans)
+{
+    std::map<int, double> loudest;
+    for (const FileScan& scan : scans) {
+        for (const auto& [channel, value] : GridOf(band, scan).ChannelDbm) {
+            const double dbm = scan.dbm ? value : value + interchange::DefaultScanDbmOffset;
+            const auto [at, added] = loudest.try_emplace(channel, dbm);
+            if (!added)
+                at->second = std::max(at->second, dbm);
+        }
+    }
+    return loudest;
+}
+
+// The channels of a band no scan found above its threshold.
+std::vector<bool> QuietInScans(const CoordinationFile& file, const FileBand& band)
+{
+    std::vector<bool> quiet(static_cast<size_t>(band.channels), true);
+    for (const FileScan& scan : file.scans) {
+        const double threshold = scan.dbm ? file.scanThresholdDbm : file.scanThresholdLevel;
+        for (const auto& [channel, value] : GridOf(band, scan).ChannelDbm)
+            if (value > threshold)
+                quiet[static_cast<size_t>(channel)] = false;
+    }
+    return quiet;
+}
+
+std::vector<IdleChannel> IdleOfBand(const CoordinationFile& file, const FileBand& band,
+    const std::vector<Exclusion>& exclusions, const std::vector<double>& busy)
+{
+    const std::vector<bool> quiet = QuietInScans(file, band);
+    std::vector<IdleChannel> idle;
+    for (int c = 0; c < band.channels; ++c) {
+        const double freq = ChannelFrequency(band.startMHz, 0, c);
+        const auto near = std::lower_bound(busy.begin(), busy.end(), freq - ChannelStep / 2 + 1e-9);
+        const bool isBusy = near != busy.end() && *near < freq + ChannelStep / 2 - 1e-9;
+        const bool excluded = std::any_of(exclusions.begin(), exclusions.end(),
+            [&](const Exclusion& e) { return freq >= e.fromMHz - 1e-9 && freq <= e.toMHz + 1e-9; });
+        if (!isBusy && !excluded && quiet[static_cast<size_t>(c)])
+            idle.push_back({ c, freq });
+    }
+    return idle;
+}
+
+const InclusionList* InclusionOf(const CoordinationFile& file, const FileDevice& device)
+{
+    const auto at = std::find_if(file.inclusions.begin(), file.inclusions.end(),
+        [&](const InclusionList& list) { return list.name == device.inclusion; });
+    return device.inclusion.isEmpty() || at == file.inclusions.end() ? nullptr : &*at;
+}
+
+std::vector<IdleChannel> OnTheList(std::vector<IdleChannel> idle, const InclusionList& list)
+{
+    std::vector<int> allowed;
+    for (double mhz : list.mhz)
+        allowed.push_back(FreqKHz(mhz));
+    std::sort(allowed.begin(), allowed.end());
+    std::erase_if(idle, [&](const IdleChannel& c) { return !std::binary_search(allowed.begin(), allowed.end(), FreqKHz(c.Freq)); });
+    return idle;
+}
+
+// The band's channel nearest a frequency, as the number a locked device is known by.
+int NearestChannel(const FileBand& band, double mhz)
+{
+    const double steps = std::round((mhz - band.startMHz) / ChannelStep);
+    return static_cast<int>(std::clamp(steps, 0.0, static_cast<double>(band.channels - 1)));
+}
+
+Profile ProfileNamed(const CoordinationFile& file, const QString& name)
+{
+    std::vector<Profile> known = PresetProfiles(file.rule);
+    known.insert(known.end(), file.profiles.begin(), file.profiles.end());
+    const auto at = std::find_if(known.begin(), known.end(), [&](const Profile& p) { return p.name == name; });
+    return at != known.end() ? *at : ProfileOfRule(file.rule);
+}
+
+} // namespace
+
 std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file)
 {
     const std::vector<Exclusion> exclusions = ExclusionsOf(file);
     std::vector<double> busy = file.busyMHz;
     std::sort(busy.begin(), busy.end());
-    std::vector<std::vector<IdleChannel>> idle(file.bands.size());
-    for (size_t b = 0; b < file.bands.size(); ++b) {
-        for (int c = 0; c < file.bands[b].channels; ++c) {
-            const double freq = ChannelFrequency(file.bands[b].startMHz, 0, c);
-            const auto near = std::lower_bound(busy.begin(), busy.end(), freq - ChannelStep / 2 + 1e-9);
-            const bool isBusy = near != busy.end() && *near < freq + ChannelStep / 2 - 1e-9;
-            const bool excluded = std::any_of(exclusions.begin(), exclusions.end(),
-                [&](const Exclusion& e) { return freq >= e.fromMHz - 1e-9 && freq <= e.toMHz + 1e-9; });
-            if (!isBusy && !excluded)
-                idle[b].push_back({ c, freq });
+    std::vector<std::vector<IdleChannel>> idle;
+    for (const FileBand& band : file.bands)
+        idle.push_back(IdleOfBand(file, band, exclusions, busy));
+    std::vector<DeviceOptions> options;
+    for (const FileDevice& device : file.devices) {
+        const FileBand& band = file.bands[static_cast<size_t>(device.band)];
+        DeviceOptions option { device.rxid, device.channel, idle[static_cast<size_t>(device.band)] };
+        if (device.locked) {
+            option.Idle = { { NearestChannel(band, device.currentMHz), device.currentMHz } };
+            option.locked = true;
+        } else if (const InclusionList* list = InclusionOf(file, device)) {
+            option.Idle = OnTheList(std::move(option.Idle), *list);
+        }
+        options.push_back(std::move(option));
+    }
+    return options;
+}
+
+Plan ProblemOf(const CoordinationFile& file)
+{
+    std::vector<Profile> profiles = DeviceProfilesOf(file);
+    const std::vector<Profile> foreign = ForeignProfilesOf(file);
+    profiles.insert(profiles.end(), foreign.begin(), foreign.end());
+    Plan problem { EnvelopeRule(profiles), DeviceOptionsOf(file), {} };
+    for (const ForeignCarrier& carrier : file.foreign)
+        problem.fixed.push_back({ ForeignName(carrier), FreqKHz(carrier.mhz) });
+    for (const FileBand& band : file.bands) {
+        for (const auto& [channel, dbm] : LoudestDbm(band, file.scans)) {
+            const int level = static_cast<int>(std::lround(dbm));
+            const auto [at, added]
+                = problem.levelDbm.try_emplace(FreqKHz(ChannelFrequency(band.startMHz, 0, channel)), level);
+            if (!added)
+                at->second = std::max(at->second, level);
         }
     }
-    std::vector<DeviceOptions> options;
-    for (const FileDevice& device : file.devices)
-        options.push_back({ device.rxid, device.channel, idle[static_cast<size_t>(device.band)] });
-    return options;
+    return problem;
+}
+
+QString InclusionReason(const CoordinationFile& file, size_t device)
+{
+    const FileDevice& d = file.devices[device];
+    const InclusionList* list = d.locked ? nullptr : InclusionOf(file, d);
+    if (!list)
+        return {};
+    std::vector<double> busy = file.busyMHz;
+    std::sort(busy.begin(), busy.end());
+    const FileBand& band = file.bands[static_cast<size_t>(d.band)];
+    if (!OnTheList(IdleOfBand(file, band, ExclusionsOf(file), busy), *list).empty())
+        return {};
+    return LanguageText("%1 的 %2 个频率均不空闲", "none of %1's %2 frequencies is idle").arg(list->name).arg(list->mhz.size());
 }
 
 QString ExcludedOf(const CoordinationFile& file, size_t device)
@@ -513,21 +640,29 @@ QString ExcludedOf(const CoordinationFile& file, size_t device)
     }
     QStringList parts;
     for (qsizetype i = 0; i < notes.size(); ++i)
-        parts << QStringLiteral("%1 excluded (%2)").arg(counts[size_t(i)]).arg(notes[i]);
+        parts << LanguageText("%1 个被排除 (%2)", "%1 excluded (%2)").arg(counts[size_t(i)]).arg(notes[i]);
     return parts.join(QStringLiteral(", "));
 }
 
 std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file)
 {
-    std::vector<Profile> known = PresetProfiles(file.rule);
-    known.insert(known.end(), file.profiles.begin(), file.profiles.end());
     std::vector<Profile> out;
-    for (const FileDevice& device : file.devices) {
-        const auto at
-            = std::find_if(known.begin(), known.end(), [&](const Profile& p) { return p.name == device.profile; });
-        out.push_back(at != known.end() ? *at : ProfileOfRule(file.rule));
-    }
+    for (const FileDevice& device : file.devices)
+        out.push_back(ProfileNamed(file, device.profile));
     return out;
+}
+
+std::vector<Profile> ForeignProfilesOf(const CoordinationFile& file)
+{
+    std::vector<Profile> out;
+    for (const ForeignCarrier& carrier : file.foreign)
+        out.push_back(ProfileNamed(file, carrier.profile));
+    return out;
+}
+
+QString ForeignName(const ForeignCarrier& carrier)
+{
+    return carrier.label.isEmpty() ? QStringLiteral("%1 MHz").arg(carrier.mhz, 0, 'f', 3) : carrier.label;
 }
 
 } // namespace coordination
@@ -565,6 +700,7 @@ QJsonObject HeadOf(const CoordinationFile& file)
                 { QStringLiteral("guard_khz"), file.rule.GuardKHz } } },
         { QStringLiteral("budget_ms"), file.budgetMs }, { QStringLiteral("backups_per_band"), file.backupsPerBand },
         { QStringLiteral("scan_threshold_dbm"), file.scanThresholdDbm },
+        { QStringLiteral("scan_threshold_level"), file.scanThresholdLevel },
         { QStringLiteral("busy_mhz"), NumbersOf(file.busyMHz) } };
     QJsonArray profiles;
     for (const Profile& p : file.profiles)

@@ -15,13 +15,15 @@
 //    "tv": {"region": "europe", "channels": [27, 28]},
 //    "inclusions": [{"name": "licence A", "mhz": [641.25, 641.5]}],
 //    "foreign": [{"mhz": 645.1, "label": "IEM 1", "profile": "in-ear"}],
-//    "scan_threshold_dbm": -90.0,
+//    "scan_threshold_dbm": -90.0, "scan_threshold_level": 10,
 //    "scans": [{"name": "venue.csv", "unit": "dbm", "points": [[640.0, -92.5], [640.025, -88.0]]}],
 //    "plan": {"mhz": [641.5, 0], "checked": true, "backups": [{"band": "A", "mhz": 643.25}]}}
 // Members not named here are kept out of the way of later versions: they are ignored. The show's
 // "coordinator" sits beside its name, venue and notes. A locked device keeps current_mhz; a device
 // with an inclusion list may use only its frequencies. A scan's unit is "dbm" or "level" (the
-// receiver's scale). The plan gives each device's frequency in device order (0: not placed).
+// receiver's scale): a point above scan_threshold_dbm (or, on the receiver's scale, above
+// scan_threshold_level) marks its channel busy. The plan gives each device's frequency in device
+// order (0: not placed).
 #include "coord/Profiles.h"
 #include "data/Coordination.h"
 
@@ -46,6 +48,8 @@ constexpr int MaxFileInclusions = 256;
 constexpr int MaxInclusionFrequencies = 4096;
 constexpr int MaxFileScans = 64;
 constexpr int MaxFileScanPoints = 1 << 20; // over all scans
+// The threshold our own scan windows start with; the receiver's scale runs -10..90.
+constexpr int DefaultScanThresholdLevel = 10;
 
 struct FileBand {
     QString name;
@@ -126,6 +130,7 @@ struct CoordinationFile {
     std::vector<InclusionList> inclusions;
     std::vector<ForeignCarrier> foreign;
     double scanThresholdDbm = -90.0; // an imported point above it marks its channel busy
+    int scanThresholdLevel = DefaultScanThresholdLevel; // the same for scans on the receiver's scale
     std::vector<FileScan> scans;
     std::optional<FilePlan> plan;
 };
@@ -143,8 +148,20 @@ QByteArray WriteCoordinationFile(const CoordinationFile& file);
 std::vector<Exclusion> ExclusionsOf(const CoordinationFile& file);
 
 // Each device's idle channels: its band's channels but those found busy (a busy frequency marks
-// the channel within half a channel step) and those inside an exclusion (edges included).
+// the channel within half a channel step; a scan point above its threshold the channel whose
+// 250 kHz slot holds it) and those inside an exclusion (edges included); of a device bound to an
+// inclusion list, only the list's frequencies. A locked device has its current frequency alone
+// (on the band's nearest channel number) and is marked locked.
 std::vector<DeviceOptions> DeviceOptionsOf(const CoordinationFile& file);
+
+// Everything the file asks a plan to be made around: the devices' options at the strictest of
+// their and the foreign carriers' profiles, the foreign carriers by label, and the loudest level
+// the scans saw at each channel (the receiver's scale turned into dBm with the default offset).
+Plan ProblemOf(const CoordinationFile& file);
+
+// Why an unplaced device bound to an inclusion list had nothing to choose from: "none of licence
+// A's 4 frequencies is idle"; empty when the list left it a channel or it has none.
+QString InclusionReason(const CoordinationFile& file, size_t device);
 
 // The channels of the device's band that exclusions took away, by note: "6 excluded (TV 27),
 // 2 excluded (house intercom)"; empty when none.
@@ -152,5 +169,9 @@ QString ExcludedOf(const CoordinationFile& file, size_t device);
 
 // Each device's profile: its named one, or the profile of the file's rule.
 std::vector<Profile> DeviceProfilesOf(const CoordinationFile& file);
+// The same for each foreign carrier.
+std::vector<Profile> ForeignProfilesOf(const CoordinationFile& file);
+// "IEM 1", or the frequency ("645.100 MHz") of a carrier without a label.
+QString ForeignName(const ForeignCarrier& carrier);
 
 } // namespace coordination

@@ -51,6 +51,8 @@ std::vector<Backup> Backups(const Plan& plan, int perBand)
     int bandCount = 0;
     const std::vector<int> bands = BandsOf(plan, &bandCount);
     std::vector<int> carriers = CarriersOf(plan);
+    for (const NamedCarrier& c : plan.fixed)
+        carriers.push_back(c.kHz);
     std::vector<Backup> backups;
     for (int band = 0; band < bandCount; ++band) {
         const auto first = std::find(bands.begin(), bands.end(), band) - bands.begin();
@@ -76,31 +78,41 @@ QString WhyNotPlaced(const Plan& plan, size_t device)
     const std::vector<int> idle = IdleKHz(plan.devices[device]);
     if (idle.empty())
         return LanguageText("没有空闲通道", "no idle channel");
+    // Ours in device order, then the fixed carriers by their labels.
     std::vector<int> carriers;
-    std::vector<size_t> owners;
+    QStringList owners;
     for (size_t d = 0; d < plan.devices.size(); ++d) {
         if (plan.ChannelOf(d) >= 0) {
             carriers.push_back(FreqKHz(plan.FreqOf(d)));
-            owners.push_back(d);
+            owners << NameOf(plan.devices[d]);
         }
+    }
+    for (const NamedCarrier& c : plan.fixed) {
+        carriers.push_back(c.kHz);
+        owners << c.name;
     }
     const std::vector<Block> blocks = BlocksOnAir(plan.rule, idle, carriers);
     int byProducts = 0;
-    std::map<size_t, int> tooCloseTo; // by the nearest carrier's device
+    int byProfiles = 0; // clear of the plan's rule, refused by a device's own profile
+    std::map<size_t, int> tooCloseTo; // by the nearest carrier
     for (size_t i = 0; i < idle.size(); ++i) {
-        if (blocks[i] == Block::Product) {
+        if (blocks[i] == Block::None) {
+            ++byProfiles;
+        } else if (blocks[i] == Block::Product) {
             ++byProducts;
         } else if (blocks[i] == Block::TooClose) {
             const auto nearest = std::min_element(carriers.begin(), carriers.end(),
                 [&](int a, int b) { return std::abs(a - idle[i]) < std::abs(b - idle[i]); });
-            ++tooCloseTo[owners[static_cast<size_t>(nearest - carriers.begin())]];
+            ++tooCloseTo[static_cast<size_t>(nearest - carriers.begin())];
         }
     }
     QStringList parts;
     if (byProducts > 0)
         parts << LanguageText("%1 个因互调产物", "%1 by products").arg(byProducts);
     for (const auto& [owner, count] : tooCloseTo)
-        parts << LanguageText("%1 个太靠近 %2", "%1 too close to %2").arg(count).arg(NameOf(plan.devices[owner]));
+        parts << LanguageText("%1 个太靠近 %2", "%1 too close to %2").arg(count).arg(owners[static_cast<qsizetype>(owner)]);
+    if (byProfiles > 0)
+        parts << LanguageText("%1 个违反设备配置", "%1 by equipment profiles").arg(byProfiles);
     return LanguageText("全部 %1 个空闲通道均被占用: %2", "all %1 idle channels blocked: %2")
         .arg(idle.size())
         .arg(parts.join(QStringLiteral(", ")));

@@ -30,10 +30,6 @@ std::vector<Backup> Backups(const Plan& plan, int perBand = DefaultBackupsPerBan
 // device.
 QString WhyNotPlaced(const Plan& plan, size_t device);
 
-struct NamedCarrier {
-    QString name;
-    int kHz = 0;
-};
 constexpr int MaxAnalyzedCarriers = 128; // the analysis looks at every quadruple
 constexpr int MaxListedConflicts = 200;
 

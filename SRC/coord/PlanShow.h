@@ -6,6 +6,7 @@
 #include "coord/Search.h"
 
 #include <QString>
+#include <QStringList>
 #include <vector>
 
 namespace coordination
@@ -16,6 +17,7 @@ struct ShowPlan {
     std::vector<Backup> backups;
     std::vector<QString> why; // per device: why it found no place; empty when placed
     bool exact = true; // the search's rule is every device's profile: a proof holds for them
+    QStringList given; // conflicts among foreign carriers and locked devices, which no plan mends
 };
 
 // Searches within the limits at the strictest of the devices' profiles, then takes out devices a

@@ -1,5 +1,8 @@
 #include "coord/Profiles.h"
 
+#include "coord/OnAir.h"
+#include "lang/Language.h"
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -111,24 +114,24 @@ QString Describe(const ProfileViolation& v, const std::vector<QString>& names)
     const QString hit = name(v.carriers.size() - 1);
     switch (v.kind) {
     case ProfileViolation::TooClose:
-        return QStringLiteral("%1 too close to %2 (%3 kHz)").arg(name(0), name(1)).arg(v.distanceKHz);
+        return LanguageText("%1 太靠近 %2 (%3 kHz)", "%1 too close to %2 (%3 kHz)").arg(name(0), name(1)).arg(v.distanceKHz);
     case ProfileViolation::ThirdTwo:
-        return QStringLiteral("3rd order 2×%1 − %2 lands %3 kHz from %4")
+        return LanguageText("三阶 2×%1 − %2 落在距 %4 %3 kHz 处", "3rd order 2×%1 − %2 lands %3 kHz from %4")
             .arg(name(0), name(1))
             .arg(v.distanceKHz)
             .arg(hit);
     case ProfileViolation::ThirdThree:
-        return QStringLiteral("3rd order %1 + %2 − %3 lands %4 kHz from %5")
+        return LanguageText("三阶 %1 + %2 − %3 落在距 %5 %4 kHz 处", "3rd order %1 + %2 − %3 lands %4 kHz from %5")
             .arg(name(0), name(1), name(2))
             .arg(v.distanceKHz)
             .arg(hit);
     case ProfileViolation::FifthTwo:
-        return QStringLiteral("5th order 3×%1 − 2×%2 lands %3 kHz from %4")
+        return LanguageText("五阶 3×%1 − 2×%2 落在距 %4 %3 kHz 处", "5th order 3×%1 − 2×%2 lands %3 kHz from %4")
             .arg(name(0), name(1))
             .arg(v.distanceKHz)
             .arg(hit);
     case ProfileViolation::FifthThree:
-        return QStringLiteral("5th order 2×%1 + %2 − 2×%3 lands %4 kHz from %5")
+        return LanguageText("五阶 2×%1 + %2 − 2×%3 落在距 %5 %4 kHz 处", "5th order 2×%1 + %2 − 2×%3 lands %4 kHz from %5")
             .arg(name(0), name(1), name(2))
             .arg(v.distanceKHz)
             .arg(hit);
@@ -136,27 +139,113 @@ QString Describe(const ProfileViolation& v, const std::vector<QString>& names)
     return {};
 }
 
+namespace
+{
+
+// Everything on air with its profile and name: the placed devices in order, then the fixed
+// carriers; deviceOf is the device of each, or -1 for a fixed carrier or a locked device.
+struct OnAir {
+    std::vector<ProfiledCarrier> carriers;
+    std::vector<QString> names;
+    std::vector<int> deviceOf;
+};
+
+OnAir OnAirOf(const Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles)
+{
+    OnAir on;
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        if (plan.ChannelOf(d) < 0)
+            continue;
+        on.carriers.push_back({ FreqKHz(plan.FreqOf(d)), &deviceProfiles[d] });
+        on.names.push_back(QStringLiteral("%1:%2").arg(plan.devices[d].RXID).arg(plan.devices[d].DevIdx));
+        on.deviceOf.push_back(plan.devices[d].locked ? -1 : static_cast<int>(d));
+    }
+    for (size_t k = 0; k < plan.fixed.size() && k < fixedProfiles.size(); ++k) {
+        on.carriers.push_back({ plan.fixed[k].kHz, &fixedProfiles[k] });
+        on.names.push_back(plan.fixed[k].name);
+        on.deviceOf.push_back(-1);
+    }
+    return on;
+}
+
+// The device a conflict takes out: the hit carrier when it is one the plan placed, else the
+// last such carrier taking part in it; -1 when only given carriers take part.
+int VictimOf(const ProfileViolation& v, const OnAir& on)
+{
+    for (auto it = v.carriers.rbegin(); it != v.carriers.rend(); ++it)
+        if (on.deviceOf[size_t(*it)] >= 0)
+            return on.deviceOf[size_t(*it)];
+    return -1;
+}
+
+} // namespace
+
 std::vector<QString> DropProfileConflicts(Plan& plan, const std::vector<Profile>& deviceProfiles)
+{
+    return DropProfileConflicts(plan, deviceProfiles, {});
+}
+
+std::vector<QString> DropProfileConflicts(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles)
 {
     std::vector<QString> dropped(plan.devices.size());
     for (;;) {
-        std::vector<ProfiledCarrier> carriers;
-        std::vector<size_t> deviceOf;
-        std::vector<QString> names;
-        for (size_t d = 0; d < plan.devices.size(); ++d) {
-            if (plan.ChannelOf(d) < 0)
-                continue;
-            carriers.push_back({ FreqKHz(plan.FreqOf(d)), &deviceProfiles[d] });
-            deviceOf.push_back(d);
-            names.push_back(QStringLiteral("%1:%2").arg(plan.devices[d].RXID).arg(plan.devices[d].DevIdx));
-        }
-        const std::vector<ProfileViolation> found = CheckProfiles(carriers);
-        if (found.empty())
+        const OnAir on = OnAirOf(plan, deviceProfiles, fixedProfiles);
+        const std::vector<ProfileViolation> found = CheckProfiles(on.carriers);
+        const auto first = std::find_if(
+            found.begin(), found.end(), [&](const ProfileViolation& v) { return VictimOf(v, on) >= 0; });
+        if (first == found.end())
             return dropped;
-        const size_t victim = deviceOf[size_t(found.front().carriers.back())];
-        dropped[victim] = Describe(found.front(), names);
+        const auto victim = static_cast<size_t>(VictimOf(*first, on));
+        dropped[victim] = Describe(*first, on.names);
         plan.chosen[victim] = -1;
     }
+}
+
+bool PlaceUnderProfiles(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles)
+{
+    const std::vector<std::vector<size_t>> preference = PreferenceOrder(plan);
+    bool placedAny = false;
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        const DeviceOptions& device = plan.devices[d];
+        if (plan.ChannelOf(d) >= 0 || device.locked)
+            continue;
+        std::vector<int> onAir = FixedKHzOf(plan);
+        for (size_t other = 0; other < plan.devices.size(); ++other)
+            if (plan.ChannelOf(other) >= 0 && !plan.devices[other].locked)
+                onAir.push_back(FreqKHz(plan.FreqOf(other)));
+        std::vector<int> idle;
+        for (const IdleChannel& c : device.Idle)
+            idle.push_back(FreqKHz(c.Freq));
+        // The rule's look-up first, for all channels at once; the profiles' full check only for
+        // the channels it leaves.
+        const std::vector<Block> blocks = BlocksOnAir(plan.rule, idle, onAir);
+        for (const size_t i : preference[d]) {
+            if (blocks[i] != Block::None)
+                continue;
+            plan.chosen[d] = device.Idle[i].Channel;
+            const OnAir on = OnAirOf(plan, deviceProfiles, fixedProfiles);
+            const std::vector<ProfileViolation> found = CheckProfiles(on.carriers);
+            if (std::none_of(found.begin(), found.end(), [&](const ProfileViolation& v) { return VictimOf(v, on) >= 0; })) {
+                placedAny = true;
+                break;
+            }
+            plan.chosen[d] = -1;
+        }
+    }
+    return placedAny;
+}
+
+QStringList GivenConflicts(
+    const Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles)
+{
+    const OnAir on = OnAirOf(plan, deviceProfiles, fixedProfiles);
+    QStringList given;
+    for (const ProfileViolation& v : CheckProfiles(on.carriers))
+        if (VictimOf(v, on) < 0)
+            given << Describe(v, on.names);
+    return given;
 }
 
 } // namespace coordination

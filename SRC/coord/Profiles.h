@@ -5,6 +5,7 @@
 #include "data/Coordination.h"
 
 #include <QString>
+#include <QStringList>
 #include <optional>
 #include <vector>
 
@@ -50,6 +51,18 @@ std::vector<ProfileViolation> CheckProfiles(const std::vector<ProfiledCarrier>& 
 // hits (devices[d] judged with deviceProfiles[d]); per device, why it was taken out ("5th order
 // 3×1:1 − 2×2:1 lands 20 kHz from 3:1"), empty for the others.
 std::vector<QString> DropProfileConflicts(Plan& plan, const std::vector<Profile>& deviceProfiles);
+// The same with the plan's fixed carriers on air (plan.fixed[k] judged with fixedProfiles[k]): a
+// device is taken out only for a conflict it takes part in; locked devices are never taken out.
+std::vector<QString> DropProfileConflicts(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles);
+// Places devices left out (by the search or by DropProfileConflicts) on the most preferred idle
+// channel the plan's rule and every profile still allow; true when it placed any.
+bool PlaceUnderProfiles(
+    Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles);
+// What the fixed carriers and the locked devices do among themselves, which no plan can mend, in
+// words ("3rd order 2×IEM 1 − 7:2 lands 0 kHz from IEM 2").
+QStringList GivenConflicts(
+    const Plan& plan, const std::vector<Profile>& deviceProfiles, const std::vector<Profile>& fixedProfiles);
 // "5th order 3×1 − 2×2 lands 20 kHz from 3" with the carriers named by `names`.
 QString Describe(const ProfileViolation& violation, const std::vector<QString>& names);
 

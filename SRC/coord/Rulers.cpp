@@ -79,7 +79,34 @@ ModularRuler Singer(int q)
     return ruler;
 }
 
+const std::vector<std::vector<int>>& ShortRulerTable()
+{
+    static const std::vector<std::vector<int>> table {
+        { 0, 2, 5, 9 },
+        { 0, 2, 6, 9, 14 },
+        { 0, 2, 8, 13, 17, 20 },
+        { 0, 2, 10, 16, 21, 25, 28 },
+        { 0, 2, 6, 16, 19, 27, 34, 39 },
+        { 0, 2, 10, 15, 22, 26, 40, 43, 49 },
+        { 0, 4, 11, 16, 25, 35, 38, 53, 55, 61 },
+        { 0, 3, 7, 21, 23, 33, 48, 57, 65, 70, 76 },
+        { 0, 2, 5, 19, 30, 40, 53, 62, 69, 77, 89, 95 },
+        { 0, 2, 5, 16, 24, 44, 53, 65, 80, 98, 105, 111, 115 },
+        { 0, 2, 5, 9, 34, 44, 55, 70, 82, 100, 113, 119, 133, 141 },
+    };
+    return table;
+}
+
 } // namespace
+
+std::vector<ModularRuler> ShortRulers(int fewest, int most)
+{
+    std::vector<ModularRuler> rulers;
+    for (const std::vector<int>& marks : ShortRulerTable())
+        if (static_cast<int>(marks.size()) >= fewest && static_cast<int>(marks.size()) <= most)
+            rulers.push_back({ marks, 2 * marks.back() + 1, true });
+    return rulers;
+}
 
 std::vector<ModularRuler> ModularRulers(int fewest, int most)
 {

@@ -14,9 +14,15 @@ namespace coordination
 struct ModularRuler {
     std::vector<int> marks; // ascending residues
     int modulus = 0;
+    bool linear = false; // a plain ruler, given as one modulo more than twice its length
 };
 
 // The Bose and Singer rulers of every prime q with at least `fewest` and at most `most` marks.
 std::vector<ModularRuler> ModularRulers(int fewest, int most);
+
+// Short plain rulers of 4 to 14 marks with no two marks on neighbouring channels (which a
+// spacing above the grid step forbids, and every modular ruler has), found by a depth-first
+// search for each length in turn: the full modular rulers cannot lie in a band that short.
+std::vector<ModularRuler> ShortRulers(int fewest, int most);
 
 } // namespace coordination

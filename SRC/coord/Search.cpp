@@ -28,13 +28,19 @@ bool AtLeast(const Rule& rule, Level level)
 class BranchAndBound
 {
 public:
-    BranchAndBound(const Rule& rule, const std::vector<DeviceOptions>& devices, const SearchLimits& limits)
+    // Devices without channels (the locked ones) are left out; fixedKHz are on air throughout.
+    BranchAndBound(const Rule& rule, const std::vector<DeviceOptions>& devices, const std::vector<int>& fixedKHz,
+        const std::vector<std::vector<size_t>>& preference, const SearchLimits& limits)
         : m_rule(rule)
         , m_devices(devices)
+        , m_fixed(fixedKHz)
+        , m_preference(preference)
         , m_limits(limits)
         , m_set(rule, Universe(devices))
         , m_start(Clock::now())
     {
+        for (const int kHz : fixedKHz)
+            m_set.Add(kHz);
         const size_t n = devices.size();
         m_options.resize(n);
         for (size_t d = 0; d < n; ++d)
@@ -63,6 +69,7 @@ public:
     {
         m_best = seedPositions;
         m_bestPlaced = seedPlaced;
+        m_bestMargin = MarginOf(m_best);
         m_ceiling = Bound(0, 0);
         if (m_bestPlaced < m_ceiling)
             TryRulers(m_limits.budgetMs * RulerShare);
@@ -97,12 +104,16 @@ private:
         const int lowest = m_set.CandidateAt(0);
         const int steps = (m_set.CandidateAt(m_set.CandidateCount() - 1) - lowest) / GridKHz + 1;
         const int wantedAtStart = m_bestPlaced + 1;
-        for (const ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack)) {
+        std::vector<ModularRuler> rulers = ShortRulers(wantedAtStart, wantedAtStart + RulerSlack);
+        for (ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack))
+            rulers.push_back(std::move(ruler));
+        for (const ModularRuler& ruler : rulers) {
             const int n = ruler.modulus;
             const size_t marks = ruler.marks.size();
             std::vector<int> points(marks);
             for (int unit = 1; unit < n; ++unit) {
-                if (std::gcd(unit, n) != 1)
+                // A plain ruler as it is and mirrored; a modular one multiplied by every unit.
+                if (std::gcd(unit, n) != 1 || (ruler.linear && unit != 1 && unit != n - 1))
                     continue;
                 for (size_t i = 0; i < marks; ++i)
                     points[i] = static_cast<int>(static_cast<long long>(unit) * ruler.marks[i] % n);
@@ -144,7 +155,7 @@ private:
                 break;
             }
         }
-        if (placed > m_bestPlaced)
+        if (placed > m_bestPlaced || (placed == m_bestPlaced && MarginOf(m_chosen) > m_bestMargin))
             Record(placed);
         for (int i = 0; i < placed; ++i)
             m_set.RemoveLast();
@@ -216,10 +227,21 @@ private:
         return m_stopped;
     }
 
+    // The worst margin of a plan given by positions, the fixed carriers taking part.
+    int MarginOf(const std::vector<int>& positions) const
+    {
+        std::vector<int> carriers;
+        for (size_t d = 0; d < positions.size(); ++d)
+            if (positions[d] >= 0)
+                carriers.push_back(FreqKHz(m_devices[d].Idle[static_cast<size_t>(positions[d])].Freq));
+        return WorstMarginKHz(m_rule, carriers, m_fixed);
+    }
+
     void Record(int placed)
     {
         m_best = m_chosen;
         m_bestPlaced = placed;
+        m_bestMargin = MarginOf(m_best);
         m_msToBest = std::chrono::duration<double, std::milli>(Clock::now() - m_start).count();
         if (m_limits.progress)
             m_limits.progress(placed, std::min(1.0, m_msToBest / std::max(1, m_limits.budgetMs)));
@@ -288,8 +310,10 @@ private:
         if (!cls.closed) {
             const int lastBefore = cls.last;
             const std::vector<int>& options = m_options[device];
-            for (size_t i = 0; i < options.size() && !m_stopped && m_bestPlaced < m_ceiling; ++i) {
-                if (options[static_cast<size_t>(i)] <= lastBefore || !m_set.IsFreeAt(options[i]))
+            // Quietest first: within a class the channels still ascend, whatever order they are tried in.
+            for (size_t k = 0; k < options.size() && !m_stopped && m_bestPlaced < m_ceiling; ++k) {
+                const size_t i = m_preference[device][k];
+                if (options[i] <= lastBefore || !m_set.IsFreeAt(options[i]))
                     continue;
                 m_set.Add(m_set.CandidateAt(options[i]));
                 m_chosen[device] = static_cast<int>(i);
@@ -308,6 +332,8 @@ private:
 
     const Rule m_rule;
     const std::vector<DeviceOptions>& m_devices;
+    const std::vector<int>& m_fixed;
+    const std::vector<std::vector<size_t>>& m_preference;
     const SearchLimits& m_limits;
     CarrierSet m_set;
     const Clock::time_point m_start;
@@ -319,6 +345,7 @@ private:
     std::vector<int> m_best;
     std::vector<int> m_doll; // per channel position: the most devices that fit from there up
     int m_bestPlaced = 0;
+    int m_bestMargin = 0;
     int m_ceiling = 0;
     long long m_spacing = 1;
     long long m_steps = 0;
@@ -343,8 +370,8 @@ std::vector<int> PositionsOf(const Plan& plan)
 }
 
 // A device the search left out while one of its channels is still free beside the plan (a ruler
-// plan places devices only on its marks) takes the lowest such channel.
-void PlaceOnFreeChannels(Plan& plan)
+// plan places devices only on its marks) takes the most preferred such channel.
+void PlaceOnFreeChannels(Plan& plan, const std::vector<std::vector<size_t>>& preference)
 {
     std::vector<int> universe;
     for (const DeviceOptions& d : plan.devices)
@@ -353,10 +380,13 @@ void PlaceOnFreeChannels(Plan& plan)
     CarrierSet set(plan.rule, std::move(universe));
     for (const int kHz : CarriersOf(plan))
         set.Add(kHz);
+    for (const NamedCarrier& c : plan.fixed)
+        set.Add(c.kHz);
     for (size_t d = 0; d < plan.devices.size(); ++d) {
         if (plan.chosen[d] >= 0)
             continue;
-        for (const IdleChannel& c : plan.devices[d].Idle) {
+        for (const size_t i : preference[d]) {
+            const IdleChannel& c = plan.devices[d].Idle[i];
             if (set.IsFree(FreqKHz(c.Freq))) {
                 plan.chosen[d] = c.Channel;
                 set.Add(FreqKHz(c.Freq));
@@ -431,27 +461,63 @@ int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz)
     return margins.empty() ? MaxSettingKHz : *std::min_element(margins.begin(), margins.end());
 }
 
+int WorstMarginKHz(const Rule& rule, const std::vector<int>& movableKHz, const std::vector<int>& fixedKHz)
+{
+    std::vector<int> all = movableKHz;
+    all.insert(all.end(), fixedKHz.begin(), fixedKHz.end());
+    const std::vector<int> margins = MarginsKHz(rule, all);
+    const auto movableEnd = margins.begin() + static_cast<std::ptrdiff_t>(movableKHz.size());
+    return movableKHz.empty() ? MaxSettingKHz : *std::min_element(margins.begin(), movableEnd);
+}
+
+int WorstMarginKHz(const Plan& plan)
+{
+    std::vector<int> movable;
+    for (size_t d = 0; d < plan.devices.size(); ++d)
+        if (plan.ChannelOf(d) >= 0 && !plan.devices[d].locked)
+            movable.push_back(FreqKHz(plan.FreqOf(d)));
+    return WorstMarginKHz(plan.rule, movable, FixedKHzOf(plan));
+}
+
 SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits)
 {
-    for (DeviceOptions& d : devices)
-        std::sort(d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
-    const Plan greedy = AssignAll(rule, devices);
+    return SearchBest(Plan { rule, std::move(devices), {} }, limits);
+}
 
-    BranchAndBound search(rule, devices, limits);
-    search.Run(PositionsOf(greedy), greedy.PlacedCount());
+SearchResult SearchBest(Plan problem, const SearchLimits& limits)
+{
+    const Plan greedy = AssignAll(problem);
+    problem.devices = greedy.devices; // idle lists ascending
+    const std::vector<std::vector<size_t>> preference = PreferenceOrder(problem);
+
+    // The locked devices are on air before the search starts, like the fixed carriers.
+    std::vector<DeviceOptions> movable = problem.devices;
+    std::vector<int> seed = PositionsOf(greedy);
+    for (size_t d = 0; d < movable.size(); ++d) {
+        if (movable[d].locked) {
+            movable[d].Idle.clear();
+            seed[d] = -1;
+        }
+    }
+    const std::vector<int> fixed = FixedKHzOf(problem);
+    BranchAndBound search(problem.rule, movable, fixed, preference, limits);
+    search.Run(seed, static_cast<int>(std::count_if(seed.begin(), seed.end(), [](int p) { return p >= 0; })));
 
     SearchResult result;
-    result.plan = { rule, std::move(devices), {} };
+    result.plan = std::move(problem);
+    result.plan.chosen.clear();
     for (size_t d = 0; d < result.plan.devices.size(); ++d) {
-        const int position = search.BestPositions()[d];
-        result.plan.chosen.push_back(position < 0 ? -1 : result.plan.devices[d].Idle[static_cast<size_t>(position)].Channel);
+        const DeviceOptions& device = result.plan.devices[d];
+        const int position = device.locked ? 0 : search.BestPositions()[d];
+        const bool placed = position >= 0 && static_cast<size_t>(position) < device.Idle.size();
+        result.plan.chosen.push_back(placed ? device.Idle[static_cast<size_t>(position)].Channel : -1);
     }
-    PlaceOnFreeChannels(result.plan);
+    PlaceOnFreeChannels(result.plan, preference);
     result.proved = search.Proved();
     result.cancelled = search.Cancelled();
     result.msToBest = search.MsToBest();
     result.steps = search.Steps();
-    result.worstMarginKHz = WorstMarginKHz(rule, CarriersOf(result.plan));
+    result.worstMarginKHz = WorstMarginKHz(result.plan);
     return result;
 }
 

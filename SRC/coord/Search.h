@@ -37,6 +37,9 @@ struct SearchResult {
 
 // The plan that places the most devices; its worst-case margin is reported with it.
 SearchResult SearchBest(const Rule& rule, std::vector<DeviceOptions> devices, const SearchLimits& limits = {});
+// The same around the problem's fixed carriers and locked devices (which stay where they are),
+// trying the quietest channels first; among plans placing as many, the larger worst-case margin.
+SearchResult SearchBest(Plan problem, const SearchLimits& limits = {});
 
 // The placed devices' frequencies in kHz, in device order.
 std::vector<int> CarriersOf(const Plan& plan);
@@ -48,5 +51,9 @@ int WorstMarginKHz(const Rule& rule, const std::vector<int>& carriersKHz);
 // The same for each carrier: how far its nearest neighbour and the products landing nearest to it
 // stay clear of the spacing and the guard.
 std::vector<int> MarginsKHz(const Rule& rule, const std::vector<int>& carriersKHz);
+// The worst margin of the carriers the plan placed itself, the fixed ones and the locked devices
+// taking part: how close they come is not the plan's to choose.
+int WorstMarginKHz(const Rule& rule, const std::vector<int>& movableKHz, const std::vector<int>& fixedKHz);
+int WorstMarginKHz(const Plan& plan);
 
 } // namespace coordination

@@ -3,6 +3,7 @@
 #include "data/IniFile.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <numeric>
@@ -163,22 +164,66 @@ double Plan::FreqOf(size_t device) const
     return 0.0;
 }
 
+std::vector<int> FixedKHzOf(const Plan& plan)
+{
+    std::vector<int> kHz;
+    for (const NamedCarrier& c : plan.fixed)
+        kHz.push_back(c.kHz);
+    for (const DeviceOptions& d : plan.devices)
+        if (d.locked && !d.Idle.empty())
+            kHz.push_back(FreqKHz(d.Idle.front().Freq));
+    return kHz;
+}
+
+std::vector<std::vector<size_t>> PreferenceOrder(const Plan& problem)
+{
+    const auto level = [&](const IdleChannel& c) {
+        const auto at = problem.levelDbm.find(FreqKHz(c.Freq));
+        return at == problem.levelDbm.end() ? INT_MAX : at->second;
+    };
+    std::vector<std::vector<size_t>> orders;
+    for (const DeviceOptions& d : problem.devices) {
+        std::vector<size_t> order(d.Idle.size());
+        std::iota(order.begin(), order.end(), size_t(0));
+        std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return level(d.Idle[a]) < level(d.Idle[b]); });
+        orders.push_back(std::move(order));
+    }
+    return orders;
+}
+
 namespace
 {
 
-// One greedy pass. priority breaks ties between devices with as many usable channels (lower
-// first); with rng, the choice among the two lowest usable channels is random.
-std::vector<int> GreedyPass(const Rule& rule, const std::vector<DeviceOptions>& devices,
+// Idle lists ascend in frequency; a device's lowest usable channel is the first free one.
+void SortIdle(std::vector<DeviceOptions>& devices)
+{
+    for (DeviceOptions& d : devices)
+        std::sort(
+            d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
+}
+
+// One greedy pass around the fixed carriers and the locked devices. priority breaks ties between
+// devices with as many usable channels (lower first); with rng, the choice among the two most
+// preferred usable channels is random.
+std::vector<int> GreedyPass(const Plan& problem, const std::vector<std::vector<size_t>>& preference,
     const std::vector<int>& universe, const std::vector<int>& priority, std::mt19937* rng)
 {
+    const std::vector<DeviceOptions>& devices = problem.devices;
     const size_t n = devices.size();
-    CarrierSet set(rule, universe);
+    CarrierSet set(problem.rule, universe);
+    for (const int kHz : FixedKHzOf(problem))
+        set.Add(kHz);
     std::vector<std::vector<int>> at(n); // each idle channel's position among the candidates
-    for (size_t d = 0; d < n; ++d)
-        for (const IdleChannel& c : devices[d].Idle)
-            at[d].push_back(set.IndexOf(FreqKHz(c.Freq)));
     std::vector<int> chosen(n, -1);
     std::vector<char> done(n, 0);
+    for (size_t d = 0; d < n; ++d) {
+        for (const IdleChannel& c : devices[d].Idle)
+            at[d].push_back(set.IndexOf(FreqKHz(c.Freq)));
+        if (devices[d].locked && !devices[d].Idle.empty()) {
+            chosen[d] = devices[d].Idle.front().Channel;
+            done[d] = 1;
+        }
+    }
     std::vector<size_t> usable;
     for (size_t step = 0; step < n; ++step) {
         size_t best = n;
@@ -193,11 +238,13 @@ std::vector<int> GreedyPass(const Rule& rule, const std::vector<DeviceOptions>& 
                 bestCount = count;
             }
         }
+        if (best == n)
+            break;
         done[best] = 1;
         usable.clear();
-        for (size_t i = 0; i < at[best].size() && usable.size() < 2; ++i)
-            if (set.IsFreeAt(at[best][i]))
-                usable.push_back(i);
+        for (size_t k = 0; k < preference[best].size() && usable.size() < 2; ++k)
+            if (set.IsFreeAt(at[best][preference[best][k]]))
+                usable.push_back(preference[best][k]);
         if (usable.empty())
             continue;
         const size_t pick = rng && usable.size() > 1 ? usable[(*rng)() % usable.size()] : usable.front();
@@ -225,52 +272,67 @@ std::vector<int> FailedFirst(const std::vector<int>& chosen, std::mt19937& rng)
 
 Plan AssignAll(const Rule& rule, std::vector<DeviceOptions> devices, int restarts)
 {
-    // Idle lists ascend in frequency; a device's lowest usable channel is the first free one.
-    for (DeviceOptions& d : devices)
-        std::sort(
-            d.Idle.begin(), d.Idle.end(), [](const IdleChannel& a, const IdleChannel& b) { return a.Freq < b.Freq; });
+    return AssignAll(Plan { rule, std::move(devices), {} }, restarts);
+}
+
+Plan AssignAll(Plan problem, int restarts)
+{
+    SortIdle(problem.devices);
+    const std::vector<DeviceOptions>& devices = problem.devices;
     std::vector<int> universe;
     for (const DeviceOptions& d : devices)
         for (const IdleChannel& c : d.Idle)
-            universe.push_back(FreqKHz(c.Freq));
+            if (!d.locked)
+                universe.push_back(FreqKHz(c.Freq));
+    const std::vector<std::vector<size_t>> preference = PreferenceOrder(problem);
 
-    Plan plan { rule, {}, std::vector<int>(devices.size(), -1) };
+    problem.chosen.assign(devices.size(), -1);
     int bestPlaced = -1;
     std::vector<int> priority(devices.size());
     std::iota(priority.begin(), priority.end(), 0);
     std::mt19937 rng(20261209u); // the same devices give the same proposal
     for (int attempt = 0; attempt <= restarts; ++attempt) {
-        std::vector<int> chosen = GreedyPass(rule, devices, universe, priority, attempt > 0 ? &rng : nullptr);
+        std::vector<int> chosen = GreedyPass(problem, preference, universe, priority, attempt > 0 ? &rng : nullptr);
         const auto placed = static_cast<int>(std::count_if(chosen.begin(), chosen.end(), [](int c) { return c >= 0; }));
         if (placed > bestPlaced) {
             bestPlaced = placed;
-            plan.chosen = chosen;
+            problem.chosen = chosen;
         }
         if (placed == static_cast<int>(devices.size()))
             break;
         priority = FailedFirst(chosen, rng);
     }
-    plan.devices = std::move(devices);
-    return plan;
+    return problem;
 }
 
 std::vector<Violation> check(const Plan& plan)
 {
     std::vector<Violation> found;
-    std::vector<int> who;
+    std::vector<int> who; // device index, or -1 - k for fixed carrier k
+    std::vector<char> given; // a fixed carrier or a locked device: on air whatever the plan does
     std::vector<long long> f;
-    for (size_t d = 0; d < plan.devices.size() && d < plan.chosen.size(); ++d) {
-        if (plan.chosen[d] < 0)
+    for (size_t d = 0; d < plan.devices.size(); ++d) {
+        const int channel = d < plan.chosen.size() ? plan.chosen[d] : -1;
+        const DeviceOptions& device = plan.devices[d];
+        if (channel < 0) {
+            if (device.locked)
+                found.push_back({ Violation::LockMoved, { static_cast<int>(d) } });
             continue;
-        const auto& idle = plan.devices[d].Idle;
-        const auto it
-            = std::find_if(idle.begin(), idle.end(), [&](const IdleChannel& c) { return c.Channel == plan.chosen[d]; });
-        if (it == idle.end()) {
-            found.push_back({ Violation::NotIdle, { static_cast<int>(d) } });
+        }
+        const auto it = std::find_if(
+            device.Idle.begin(), device.Idle.end(), [&](const IdleChannel& c) { return c.Channel == channel; });
+        if (it == device.Idle.end()) {
+            found.push_back({ device.locked ? Violation::LockMoved : Violation::NotIdle, { static_cast<int>(d) } });
             continue;
         }
         who.push_back(static_cast<int>(d));
+        given.push_back(device.locked ? 1 : 0);
         f.push_back(FreqKHz(it->Freq));
+    }
+    for (size_t k = 0; k < plan.fixed.size(); ++k) {
+        who.push_back(-1 - static_cast<int>(k));
+        given.push_back(1);
+        f.push_back(plan.fixed[k].kHz);
     }
     const Rule& rule = plan.rule;
     const long long spacing = CloseTolerance(rule);
@@ -278,22 +340,30 @@ std::vector<Violation> check(const Plan& plan)
     const size_t n = f.size();
     const bool two = AtLeast(rule, Level::TwoTransmitter);
     const bool three = AtLeast(rule, Level::ThreeTransmitter);
+    const auto report = [&](Violation::Kind kind, std::initializer_list<size_t> involved) {
+        if (std::all_of(involved.begin(), involved.end(), [&](size_t i) { return given[i] != 0; }))
+            return;
+        std::vector<int> devices;
+        for (size_t i : involved)
+            devices.push_back(who[i]);
+        found.push_back({ kind, devices });
+    };
     for (size_t i = 0; i < n; ++i) {
         for (size_t j = 0; j < n; ++j) {
             if (i == j)
                 continue;
             if (i < j && std::llabs(f[i] - f[j]) < spacing)
-                found.push_back({ Violation::TooClose, { who[i], who[j] } });
+                report(Violation::TooClose, { i, j });
             for (size_t k = 0; k < n; ++k) {
                 if (k == i || k == j)
                     continue;
                 if (two && std::llabs(2 * f[i] - f[j] - f[k]) < guard)
-                    found.push_back({ Violation::TwoTransmitterProduct, { who[i], who[j], who[k] } });
+                    report(Violation::TwoTransmitterProduct, { i, j, k });
                 if (!three || i > j)
                     continue;
                 for (size_t m = 0; m < n; ++m)
                     if (m != i && m != j && m != k && std::llabs(f[i] + f[j] - f[k] - f[m]) < guard)
-                        found.push_back({ Violation::ThreeTransmitterProduct, { who[i], who[j], who[k], who[m] } });
+                        report(Violation::ThreeTransmitterProduct, { i, j, k, m });
             }
         }
     }

@@ -13,6 +13,7 @@
 
 #include <QString>
 #include <cstdint>
+#include <map>
 #include <vector>
 
 namespace coordination
@@ -76,17 +77,32 @@ private:
     std::vector<int> m_carriers;
 };
 
-// One device to place: the channels it may take (its idle channels, ascending).
+// One device to place: the channels it may take (its idle channels, ascending). A locked device
+// keeps the one frequency it holds, placed there whether or not that frequency is idle or clear.
 struct DeviceOptions {
     int RXID = 0;
     int DevIdx = 0;
     std::vector<IdleChannel> Idle;
+    bool locked = false;
 };
 
+// A carrier on air by name: one of ours ("7:2") or one we do not control ("IEM 1").
+struct NamedCarrier {
+    QString name;
+    int kHz = 0;
+};
+
+// The devices, what they are planned around, and the channel chosen for each. A plan is also how
+// a search is asked for: `chosen` is then left empty.
 struct Plan {
     Rule rule;
     std::vector<DeviceOptions> devices;
     std::vector<int> chosen; // per device: its channel number, or -1 when it could not be placed
+    // Carriers we do not control: they take part in spacing and products and are never moved.
+    std::vector<NamedCarrier> fixed {};
+    // The loudest level any scan saw at a frequency (kHz -> dBm); among usable channels the
+    // quietest is preferred, one no scan saw after every scanned one, then the lowest.
+    std::map<int, int> levelDbm {};
 
     int PlacedCount() const;
     int ChannelOf(size_t device) const; // -1 when not placed
@@ -98,13 +114,24 @@ struct Plan {
 // cannot be placed, a few restarts take the failed devices first and break ties differently.
 // The plan with the most devices placed is returned.
 Plan AssignAll(const Rule& rule, std::vector<DeviceOptions> devices, int restarts = 12);
+// The same around the problem's fixed carriers and locked devices, quietest channel first.
+Plan AssignAll(Plan problem, int restarts = 12);
+
+// Each device's idle positions in the order they are preferred: quietest, then lowest.
+std::vector<std::vector<size_t>> PreferenceOrder(const Plan& problem);
+
+// The frequencies a plan keeps regardless: its fixed carriers and its locked devices'.
+std::vector<int> FixedKHzOf(const Plan& plan);
 
 struct Violation {
-    enum Kind { NotIdle, TooClose, TwoTransmitterProduct, ThreeTransmitterProduct } kind;
-    std::vector<int> devices; // the devices involved; the hit carrier last for products
+    enum Kind { NotIdle, TooClose, TwoTransmitterProduct, ThreeTransmitterProduct, LockMoved } kind;
+    // The devices involved, the hit carrier last for products; fixed carrier k counts as -1 - k.
+    std::vector<int> devices;
 };
 // Recomputes a finished plan from scratch: every placed channel is one of its device's idle
-// channels, every pair is spaced, and no product of the level lands on a carrier.
+// channels, every locked device is placed, every pair is spaced, and no product of the level
+// lands on a carrier, fixed carriers taking part. What only fixed carriers and locked devices
+// do among themselves is given, not the plan's doing, and not reported.
 std::vector<Violation> check(const Plan& plan);
 
 } // namespace coordination

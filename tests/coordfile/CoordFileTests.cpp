@@ -1,6 +1,8 @@
 // The coordination file and tessaro-coord: faults named by field, and the tool run as a process
 // on small files, its exit status, plan CSV and analysis.
+#include "coord/CheckShow.h"
 #include "coord/CoordFile.h"
+#include "coord/PlanShow.h"
 #include "coord/TvChannels.h"
 
 #include <QProcess>
@@ -107,6 +109,8 @@ private slots:
         QTest::newRow("scan not ascending")
             << FileWith(R"("scans": [{"name": "a.csv", "points": [[641.0, -80], [640.5, -81]]}])")
             << "scans[0].points[1]: frequency not ascending";
+        QTest::newRow("level threshold") << FileWith(R"("scan_threshold_level": 91)")
+                                         << "scan_threshold_level: 91 outside -10..90";
         QTest::newRow("plan size") << FileWith(R"("plan": {"mhz": [641.0, 642.0]})")
                                    << "plan.mhz: 2 frequencies for 1 devices";
         QTest::newRow("unknown profile") << FileWith(
@@ -135,7 +139,7 @@ private slots:
                         {"rxid": 8, "channel": 1, "band": "A", "inclusion": "licence A"}],
             "busy_mhz": [641.0], "exclusions": [{"from_mhz": 641.5, "to_mhz": 641.75, "note": "intercom"}],
             "tv": {"region": "europe", "channels": [21]}, "foreign": [{"mhz": 640.1, "label": "IEM 1"}],
-            "scan_threshold_dbm": -85.5,
+            "scan_threshold_dbm": -85.5, "scan_threshold_level": 25,
             "scans": [{"name": "hall.csv", "points": [[640.0, -92.5], [640.025, -88.0]]},
                       {"name": "7:2", "unit": "level", "points": [[640.25, 35]]}],
             "plan": {"mhz": [640.5, 0], "checked": true, "backups": [{"band": "A", "mhz": 641.25}]})"));
@@ -146,6 +150,7 @@ private slots:
         QCOMPARE(WriteCoordinationFile(second.file), written);
         const CoordinationFile& f = second.file;
         QCOMPARE(f.coordinator, QStringLiteral("Wei"));
+        QCOMPARE(f.scanThresholdLevel, 25);
         QVERIFY(f.devices[0].locked && f.devices[0].currentMHz == 640.5 && f.devices[1].inclusion == "licence A");
         QVERIFY(f.foreign.size() == 1 && f.inclusions[0].mhz == (std::vector<double> { 640.25, 640.5 }));
         QVERIFY(f.scans.size() == 2 && !f.scans[1].dbm && f.scans[0].points[1].second == -88.0);
@@ -246,6 +251,62 @@ private slots:
             qPrintable(run.analysis));
     }
 
+    // A show with everything a coordinator knows: TV 43 on air (646..654 MHz), the house
+    // intercom, two in-ear monitors we do not control, a device locked on 642.000, licences, a
+    // dBm scan (640.000 loud) and one of ours on the receiver's scale (645.750 loud).
+    void showAroundEverythingKnown()
+    {
+        const QByteArray json = FileWith(R"("backups_per_band": 1,
+            "bands": [{"name": "A", "start_mhz": 640.0, "channels": 40}],
+            "tv": {"region": "europe", "channels": [43]},
+            "exclusions": [{"from_mhz": 644.0, "to_mhz": 644.5, "note": "house intercom"}],
+            "foreign": [{"mhz": 641.1, "label": "IEM 1", "profile": "in-ear"}, {"mhz": 643.25, "label": "IEM 2"}],
+            "inclusions": [{"name": "licence A", "mhz": [640.5, 645.0, 645.5, 700.0]},
+                           {"name": "licence B", "mhz": [644.25, 644.5]}],
+            "devices": [{"rxid": 9, "channel": 1, "band": "A", "current_mhz": 642.0, "locked": true},
+                        {"rxid": 7, "channel": 1, "band": "A", "inclusion": "licence A"},
+                        {"rxid": 8, "channel": 1, "band": "A", "inclusion": "licence B"},
+                        {"rxid": 1, "channel": 1, "band": "A"}, {"rxid": 2, "channel": 1, "band": "A"}],
+            "scans": [{"name": "venue.csv", "points": [[640.0, -70], [640.25, -100]]},
+                      {"name": "9:1", "unit": "level", "points": [[645.75, 40]]}])");
+        const Run run = RunTool(json, { QStringLiteral("--budget-ms"), QStringLiteral("300") });
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.plan.contains(QStringLiteral("\r\n9:1,,A,642.000,,")), qPrintable(run.plan));
+        QVERIFY2(run.analysis.contains(QStringLiteral("8:1 : none of licence B's 2 frequencies is idle; 3 excluded (house intercom), 16 excluded (TV 43)")),
+            qPrintable(run.analysis));
+
+        const FileReading reading = ReadCoordinationFile(json);
+        QVERIFY2(reading.error.isEmpty(), qPrintable(reading.error));
+        SearchLimits limits;
+        limits.budgetMs = 300;
+        const ShowPlan shown = PlanShow(reading.file, limits);
+        const FilePlan plan = FilePlanOf(reading.file, shown);
+        QVERIFY2(CheckShow(reading.file, plan).isEmpty(), qPrintable(CheckShow(reading.file, plan).join('\n')));
+        QVERIFY(plan.checked && plan.mhz[2] == 0);
+        QVERIFY(plan.mhz[1] == 640.5 || plan.mhz[1] == 645.0 || plan.mhz[1] == 645.5);
+        QVERIFY(plan.mhz[3] > 0);
+        QVERIFY2(run.analysis.contains(QStringLiteral("2:1 : all 19 idle channels blocked: ")) && run.analysis.contains(QStringLiteral(" too close to IEM 1")),
+            qPrintable(run.analysis));
+
+        // Each rule broken on its own is named.
+        const std::pair<std::pair<size_t, double>, QString> faults[] = {
+            { { 0, 642.25 }, "9:1 is locked on 642.000 MHz, the plan gives 642.250 MHz" },
+            { { 1, 640.75 }, "7:1 640.750 MHz: not on licence A" },
+            { { 3, 647.0 }, "1:1 647.000 MHz: excluded (TV 43)" },
+            { { 3, 640.0 }, "1:1 640.000 MHz: scan venue.csv above its threshold at 640.000 MHz" },
+            { { 3, 645.75 }, "1:1 645.750 MHz: scan 9:1 above its threshold at 645.750 MHz" },
+            { { 3, 643.5 }, "1:1 too close to IEM 2 (250 kHz)" },
+            { { 3, 640.75 }, "3rd order 2×9:1 − IEM 2 lands 0 kHz from 1:1" },
+            { { 3, 640.1 }, "1:1 640.100 MHz: not a channel of band A" },
+        };
+        for (const auto& [change, expected] : faults) {
+            FilePlan broken = plan;
+            broken.mhz[change.first] = change.second;
+            const QStringList found = CheckShow(reading.file, broken);
+            QVERIFY2(found.contains(expected), qPrintable(found.join('\n')));
+        }
+    }
+
     void toolPlansAndExplains()
     {
         // Two devices fit one 4-channel band at the spacing level, the third is told why not.
@@ -265,6 +326,19 @@ private slots:
         const Run all = RunTool(FileWith({}), { QStringLiteral("--budget-ms"), QStringLiteral("100") });
         QCOMPARE(all.status, 0);
         QVERIFY(all.plan.contains(QStringLiteral("\r\n7:2,Lead,A,640.000,,10000\r\n,,A,640.500,A,\r\n")));
+
+        // A scan given on the command line: 640.000 loud, 640.250 the quietest of the rest.
+        QTemporaryDir scans;
+        QFile scan(scans.filePath(QStringLiteral("venue.csv")));
+        QVERIFY(scan.open(QIODevice::WriteOnly));
+        scan.write("640.000,-60.0\n640.250,-110.0\n640.500,-100.0\n641.000,-100.0\n");
+        scan.close();
+        const Run scanned = RunTool(FileWith({}), { QStringLiteral("--scan"), scan.fileName() });
+        QCOMPARE(scanned.status, 0);
+        QVERIFY2(scanned.plan.contains(QStringLiteral("\r\n7:2,Lead,A,640.250,,")), qPrintable(scanned.plan));
+        const Run unreadable = RunTool(FileWith({}), { QStringLiteral("--scan"), scans.filePath(QStringLiteral("none.csv")) });
+        QCOMPARE(unreadable.status, 2);
+        QVERIFY2(unreadable.errors.contains(QStringLiteral("none.csv")), qPrintable(unreadable.errors));
 
         const Run bad = RunTool(FileWith(R"("version": 2)"));
         QCOMPARE(bad.status, 2);

@@ -286,6 +286,13 @@ private slots:
                 QVERIFY(found.worstMarginKHz >= 0);
             }
         }
+        // 100 channels hold 12 (no 13-mark ruler is shorter than 106 steps); the greedy finds 11.
+        std::vector<DeviceOptions> hundred;
+        for (int i = 0; i < 16; ++i)
+            hundred.push_back(Device(i, 600.0, 0, 100));
+        const SearchResult twelve = SearchBest(strictest, hundred, { 300, nullptr, {} });
+        QCOMPARE(twelve.plan.PlacedCount(), 12);
+        QVERIFY(check(twelve.plan).empty());
         // Devices of two bands that overlap by a few channels.
         std::vector<DeviceOptions> mixed;
         for (int i = 0; i < 6; ++i)
@@ -351,6 +358,68 @@ private slots:
             QStringLiteral("all 4 idle channels blocked: 2 by products, 1 too close to 4:2, 1 too close to 3:1"));
         QCOMPARE(WhyNotPlaced(plan, 3), QStringLiteral("no idle channel"));
         QVERIFY(WhyNotPlaced(plan, 0).isEmpty());
+    }
+
+    // IEM 1 (foreign) on 640.000 and ours on 640.500 put 2f1 - f2 on 641.000: the device that
+    // could take 641.000 or 641.500 takes 641.500; the plan placing it on 641.000 is caught, and a
+    // device whose one channel lies beside IEM 1 is told so by the label.
+    void foreignCarrierMakesAProductOnOurs()
+    {
+        Plan problem;
+        problem.rule = { Level::TwoTransmitter, 400, 100 };
+        problem.devices = { { 1, 1, { { 2, 640.5 } } }, { 2, 1, { { 4, 641.0 }, { 6, 641.5 } } },
+            { 3, 1, { { 100, 639.75 } } } };
+        problem.fixed = { { QStringLiteral("IEM 1"), 640000 } };
+        for (const Plan& plan : { AssignAll(problem), SearchBest(problem).plan }) {
+            QCOMPARE(plan.chosen, (std::vector<int> { 2, 6, -1 }));
+            QVERIFY(check(plan).empty());
+            QCOMPARE(WhyNotPlaced(plan, 2), QStringLiteral("all 1 idle channels blocked: 1 too close to IEM 1"));
+        }
+        Plan forced = problem;
+        forced.chosen = { 2, 4, -1 };
+        const std::vector<Violation> found = check(forced);
+        QVERIFY(Only(Violation::TwoTransmitterProduct, found));
+        QVERIFY(std::any_of(found.begin(), found.end(), [](const Violation& v) { return v.devices == std::vector<int> { 0, -1, 1 }; }));
+        // Spares stay clear of the foreign carrier too.
+        for (const Backup& spare : Backups(SearchBest(problem).plan, 2))
+            QVERIFY(spare.kHz != 641000);
+    }
+
+    // A device locked on 640.250 stays there although IEM 1 sits 250 kHz away; the others are
+    // planned around both, and what only the lock and IEM 1 do is not the plan's fault. A plan
+    // that moved or dropped the lock is caught.
+    void lockRespectedAndPlannedAround()
+    {
+        Plan problem;
+        problem.rule = { Level::ThreeTransmitter, 400, 100 };
+        for (int i = 0; i < 4; ++i)
+            problem.devices.push_back(Device(i, 640.0, 0, 24));
+        problem.devices[1] = { 9, 1, { { 1, 640.25 } }, true };
+        problem.fixed = { { QStringLiteral("IEM 1"), 640500 } };
+        const SearchResult found = SearchBest(problem);
+        QCOMPARE(found.plan.ChannelOf(1), 1);
+        QCOMPARE(found.plan.PlacedCount(), 4);
+        QVERIFY(check(found.plan).empty());
+        std::vector<int> ours = CarriersOf(found.plan);
+        for (int kHz : ours)
+            QVERIFY(kHz == 640250 || (std::abs(kHz - 640250) >= 400 && std::abs(kHz - 640500) >= 400));
+        Plan moved = found.plan;
+        moved.chosen[1] = -1;
+        QCOMPARE(Kinds(check(moved)), (std::vector<Violation::Kind> { Violation::LockMoved }));
+    }
+
+    // Among channels that serve as well, the quietest any scan saw; a channel never scanned last.
+    void quietestChannelChosen()
+    {
+        Plan problem;
+        problem.rule = { Level::Spacing, 400, 100 };
+        problem.devices = { Device(1, 640.0, 0, 6), Device(2, 640.0, 0, 6) };
+        problem.levelDbm = { { 640000, -90 }, { 640250, -104 }, { 640500, -97 }, { 640750, -103 }, { 641000, -103 } };
+        for (const Plan& plan : { AssignAll(problem), SearchBest(problem).plan }) {
+            std::vector<int> carriers = CarriersOf(plan);
+            std::sort(carriers.begin(), carriers.end());
+            QCOMPARE(carriers, (std::vector<int> { 640250, 640750 })); // 641.000 is as quiet, but higher
+        }
     }
 
     // The frequencies on air in words: each conflict with its kind and carriers, each margin.

@@ -3,7 +3,9 @@
 // search's plan passes the independent check and, cleared by the devices' profiles, theirs. A file
 // read is written back so that it reads again as the same file (a show saved loses nothing).
 #include "FuzzCheck.h"
+#include "coord/CheckShow.h"
 #include "coord/CoordFile.h"
+#include "coord/PlanShow.h"
 #include "coord/Search.h"
 
 #include <cmath>
@@ -52,7 +54,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         for (size_t d = 0; d < options.size(); ++d)
             if (found.plan.ChannelOf(d) >= 0)
                 onAir.push_back({ FreqKHz(found.plan.FreqOf(d)), &profiles[d] });
-        FUZZ_CHECK(CheckProfiles(onAir).empty());
+        // Only what locked devices do among themselves stays: no plan moves them.
+        FUZZ_CHECK(CheckProfiles(onAir).size() == size_t(GivenConflicts(found.plan, profiles, {}).size()));
+        // The show's plan keeps every rule of its file.
+        const ShowPlan shown = PlanShow(file, limits);
+        FUZZ_CHECK(CheckShow(file, FilePlanOf(file, shown)).isEmpty());
     }
     return 0;
 }

@@ -4,9 +4,11 @@
 // converts a scan file between the forms coordination tools exchange (ConvertScan.cpp).
 #include "ConvertScan.h"
 #include "coord/PlanShow.h"
+#include "interchange/ScanFiles.h"
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <QStringList>
 #include <cstdio>
@@ -31,6 +33,8 @@ Options:
   --analysis PATH    write the analysis to PATH (default: standard error)
   --budget-ms N      search for at most N milliseconds (1..60000; default: the file's
                      budget_ms, else 2000)
+  --scan PATH        add the scan in PATH (two-column CSV, RF Explorer CSV, WSM CSV or
+                     .sdb2, in dBm) to the file's scans; may be given more than once
   --help             show this help and exit
   --version          print the version and exit
 
@@ -61,6 +65,28 @@ bool Write(const QString& path, const QString& text, FILE* stream)
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
 }
 
+// Adds each scan file to the file's scans as a dBm scan named by its file; the reason of the
+// first one refused, empty when all were added.
+QString AddScans(CoordinationFile& file, const QStringList& paths)
+{
+    qsizetype points = 0;
+    for (const FileScan& scan : file.scans)
+        points += static_cast<qsizetype>(scan.points.size());
+    for (const QString& path : paths) {
+        const interchange::ScanReading reading = interchange::ReadScanFile(path);
+        if (!reading.Ok())
+            return reading.Error;
+        points += static_cast<qsizetype>(reading.Samples.size());
+        if (file.scans.size() >= size_t(MaxFileScans) || points > MaxFileScanPoints)
+            return QStringLiteral("%1: more than %2 scans or %3 points in all").arg(path).arg(MaxFileScans).arg(MaxFileScanPoints);
+        FileScan scan { QFileInfo(path).fileName(), true, {} };
+        for (const interchange::ScanSample& sample : reading.Samples)
+            scan.points.emplace_back(sample.Mhz, sample.Dbm);
+        file.scans.push_back(std::move(scan));
+    }
+    return {};
+}
+
 int Fail(const QString& message, int status)
 {
     std::fprintf(stderr, "tessaro-coord: %s\n", qPrintable(message));
@@ -77,6 +103,7 @@ int main(int argc, char** argv)
         return ConvertScanMain(args.mid(1));
     QString planPath;
     QString analysisPath;
+    QStringList scanPaths;
     QString input;
     int budgetMs = 0;
     for (qsizetype i = 0; i < args.size(); ++i) {
@@ -91,11 +118,13 @@ int main(int argc, char** argv)
             return AllPlaced;
         }
         const bool takesValue = arg == QLatin1String("--plan") || arg == QLatin1String("--analysis")
-            || arg == QLatin1String("--budget-ms");
+            || arg == QLatin1String("--budget-ms") || arg == QLatin1String("--scan");
         if (takesValue && i + 1 >= args.size())
             return Fail(arg + QStringLiteral(" needs a value (see --help)"), BadInput);
         if (arg == QLatin1String("--plan")) {
             planPath = args[++i];
+        } else if (arg == QLatin1String("--scan")) {
+            scanPaths << args[++i];
         } else if (arg == QLatin1String("--analysis")) {
             analysisPath = args[++i];
         } else if (arg == QLatin1String("--budget-ms")) {
@@ -119,7 +148,10 @@ int main(int argc, char** argv)
     if (!reading.error.isEmpty())
         return Fail(QStringLiteral("%1: %2").arg(input, reading.error), BadInput);
 
-    const CoordinationFile& coordination = reading.file;
+    CoordinationFile coordination = reading.file;
+    const QString scanError = AddScans(coordination, scanPaths);
+    if (!scanError.isEmpty())
+        return Fail(scanError, BadInput);
     SearchLimits limits;
     limits.budgetMs = budgetMs > 0 ? budgetMs : coordination.budgetMs;
     const ShowPlan shown = PlanShow(coordination, limits);
