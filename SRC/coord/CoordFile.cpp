@@ -152,7 +152,15 @@ void ReadHead(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
     int version = 0;
     if (root.value(QLatin1String("format")).toString() != QLatin1String("tessaro-coordination"))
         in.Fail(QStringLiteral("format"), QStringLiteral("not \"tessaro-coordination\""));
-    if (in.Whole(root, {}, "version", INT_MIN, INT_MAX, version) && version != CoordFileVersion)
+    // A later version is said apart from a damaged one, so the operator looks for a newer program
+    // rather than for a fault in the file.
+    if (in.Whole(root, {}, "version", INT_MIN, INT_MAX, version) && version > CoordFileVersion)
+        in.Fail(QStringLiteral("version"),
+            LanguageText("由较新的 Tessaro 生成 (版本 %1, 本程序读取版本 %2)",
+                "made by a newer Tessaro (version %1; this program reads %2)")
+                .arg(version)
+                .arg(CoordFileVersion));
+    else if (version != CoordFileVersion)
         in.Fail(QStringLiteral("version"),
             QStringLiteral("unknown version %1 (this program reads %2)").arg(version).arg(CoordFileVersion));
     QJsonObject show;

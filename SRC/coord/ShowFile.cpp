@@ -3,32 +3,10 @@
 #include "lang/Language.h"
 
 #include <QFile>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSaveFile>
-#include <cmath>
 
 namespace coordination
 {
-
-namespace
-{
-
-// The version a later Tessaro wrote, said apart from a damaged one: "unknown version" would send
-// the operator looking for a fault in the file instead of for a newer program.
-QString NewerVersion(const QByteArray& json)
-{
-    const QJsonValue version = QJsonDocument::fromJson(json).object().value(QLatin1String("version"));
-    if (!version.isDouble() || !std::isfinite(version.toDouble()) || version.toDouble() <= CoordFileVersion)
-        return {};
-    return QStringLiteral("version: ")
-        + LanguageText("由较新的 Tessaro 生成 (版本 %1, 本程序读取版本 %2)",
-            "made by a newer Tessaro (version %1; this program reads %2)")
-              .arg(version.toDouble())
-              .arg(CoordFileVersion);
-}
-
-} // namespace
 
 ShowFileReading ReadShowFile(const QString& path)
 {
@@ -46,10 +24,6 @@ ShowFileReading ReadShowFile(const QString& path)
     const QByteArray json = file.read(MaxShowFileBytes + 1);
     if (file.error() != QFileDevice::NoError || json.size() > MaxShowFileBytes) {
         reading.error = path + QStringLiteral(": ") + file.errorString();
-        return reading;
-    }
-    if (const QString newer = NewerVersion(json); !newer.isEmpty()) {
-        reading.error = path + QStringLiteral(": ") + newer;
         return reading;
     }
     FileReading read = ReadCoordinationFile(json);

@@ -65,7 +65,8 @@ private slots:
     {
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("error");
-        QTest::newRow("version") << FileWith(R"("version": 7)") << "version: unknown version 7 (this program reads 1)";
+        QTest::newRow("version") << FileWith(R"("version": 7)") << "version: made by a newer Tessaro (version 7; this program reads 1)";
+        QTest::newRow("older version") << FileWith(R"("version": 0)") << "version: unknown version 0 (this program reads 1)";
         QTest::newRow("text for a number") << FileWith(R"("bands": [{"name": "A", "start_mhz": "640", "channels": 8}])")
                                            << "bands[0].start_mhz: not a number";
         QTest::newRow("NaN as text") << FileWith(R"("busy_mhz": [641.0, "NaN"])") << "busy_mhz[1]: not a number";
@@ -342,7 +343,7 @@ private slots:
 
         const Run bad = RunTool(FileWith(R"("version": 2)"));
         QCOMPARE(bad.status, 2);
-        QVERIFY2(bad.errors.contains(QStringLiteral("version: unknown version 2")), qPrintable(bad.errors));
+        QVERIFY2(bad.errors.contains(QStringLiteral("version: made by a newer Tessaro (version 2")), qPrintable(bad.errors));
         QVERIFY(bad.plan.isEmpty());
         QCOMPARE(RunTool(FileWith({}), { QStringLiteral("--budget-ms"), QStringLiteral("x") }).status, 2);
     }
