@@ -10,6 +10,7 @@
 #include "ui/DialogParts.h"
 #include "ui/Discovery.h"
 #include "ui/FormMessage.h"
+#include "ui/rf/ScanImport.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -214,7 +215,7 @@ void TFrmSetMuiltFreq::RuleChanged()
 std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) const
 {
     const BandOfChannels band { device.StartFreq, device.StartChannel, device.MaxChannel };
-    return IdleChannels(band, m_scans, Threshold());
+    return IdleChannelsWithShowScans(band, m_scans, Threshold());
 }
 
 // The frequencies on air now (what this window assigned, else the devices' current ones) judged
