@@ -7,6 +7,7 @@
 #include "ui/Pictures.h"
 #include "ui/PublicFont.h"
 #include "ui/TTMICObject.h"
+#include "ui/coord/PlanExport.h"
 
 #include <QAction>
 #include <QEvent>
@@ -163,6 +164,7 @@ void TFrmMain::CreateMenus()
     mnInitialization->setVisible(false);
     mnOpen->setVisible(false);
     mnSave->setVisible(false);
+    AddPlanExportActions(*mnSystem, this);
 
     mnView = NewMenu(this, "mnView");
     mnTools = NewCheckedAction(this, "mnTools");
