@@ -233,6 +233,8 @@ private slots:
         const QPoint peak = scan.GraphDraw1->PointPosition(470.25, 60);
         QCOMPARE(chart.pixel(peak) & 0xFFFFFF, ImportedCurves::Colour(0).rgb() & 0xFFFFFF);
         QVERIFY(scan.Imported().Legend()[0]->text().endsWith(QStringLiteral("venue.csv")));
+        if (!qEnvironmentVariableIsEmpty("TESSARO_KEEP_SHOTS"))
+            scan.grab().save(qEnvironmentVariable("TESSARO_KEEP_SHOTS") + QStringLiteral("/scan-import.png"));
     }
 };
 

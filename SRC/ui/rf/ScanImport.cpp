@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
+#include <algorithm>
 
 namespace
 {
@@ -105,7 +106,7 @@ void ImportedCurves::Reload()
     const double offset = interchange::LoadScanDbmOffset(PublicStruct::Instance().ConfigPath());
     m_curves.clear();
     for (const coordination::FileScan& scan : coordination::TheShow().file.scans) {
-        if (!scan.dbm || m_curves.size() == size_t(MaxCurves))
+        if (!scan.dbm || scan.points.empty() || m_curves.size() == size_t(MaxCurves))
             continue;
         std::vector<interchange::ScanSample> samples;
         samples.reserve(scan.points.size());
@@ -142,7 +143,9 @@ void ImportedCurves::Draw(QPainter& painter, const TGraphDraw& chart) const
                 painter.drawPolyline(line);
                 line.clear();
             }
-            line << chart.PointPosition(curve.Points[i].Mhz, curve.Points[i].Dbm);
+            // Below the level axis (a quiet noise floor) the curve runs along the axis, not under it.
+            line << chart.PointPosition(
+                curve.Points[i].Mhz, std::clamp(curve.Points[i].Dbm, chart.MinAxisY, chart.MaxAxisY));
         }
         painter.drawPolyline(line);
     }
