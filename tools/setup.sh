@@ -9,7 +9,8 @@ packages=(cmake g++ make pkg-config qt6-base-dev qt6-multimedia-dev libqt6sql6-s
           help2man man-db lintian  # manual pages from --help, their check; the package check
           clang-14 libclang-rt-14-dev  # the fuzz targets
           qt6-httpserver-dev qt6-websockets-dev libmosquitto-dev libqrencode-dev  # the remote view
-          mosquitto chromium openssl)  # its tests and the screenshot of the page in the demo
+          mosquitto chromium openssl  # its tests and the screenshot of the page in the demo
+          poppler-utils)  # the plan report test reads and renders its PDF
 
 missing=()
 for p in "${packages[@]}"; do

@@ -48,7 +48,7 @@ fuzz_target() {
   return $status
 }
 fuzz_failed=0
-for pair in "frame dispatch" "ini language requesthead" "coordfile scanfile"; do
+for pair in "frame dispatch" "ini language requesthead" "coordfile scanfile frequencylist"; do
   pids=()
   for name in $pair; do fuzz_target "$name" & pids+=($!); done
   for pid in "${pids[@]}"; do wait "$pid" || fuzz_failed=1; done

@@ -7,7 +7,11 @@
 #include "ui/Pictures.h"
 #include "ui/PublicFont.h"
 #include "ui/TTMICObject.h"
+<<<<<<< HEAD
 #include "ui/coord/ShowCommands.h"
+=======
+#include "ui/coord/PlanExport.h"
+>>>>>>> interchange2
 
 #include <QAction>
 #include <QEvent>
@@ -164,6 +168,7 @@ void TFrmMain::CreateMenus()
     mnInitialization->setVisible(false);
     mnOpen->setVisible(false);
     mnSave->setVisible(false);
+    AddPlanExportActions(*mnSystem, this);
 
     mnView = NewMenu(this, "mnView");
     mnTools = NewCheckedAction(this, "mnTools");

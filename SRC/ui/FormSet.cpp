@@ -11,6 +11,7 @@
 #include "ui/FormMain.h"
 #include "ui/FormMessage.h"
 #include "ui/RemoteViewSettings.h"
+#include "ui/rf/ScanFileSettings.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -89,9 +90,11 @@ void TFrmSet::CreateControls()
     fields->addWidget(cbDebug, 6, 0, 1, 2);
     gbAlerts = new AlertSettingsBox(this);
     fields->addWidget(gbAlerts, 7, 0, 1, 2);
+    gbScanFiles = new ScanFileSettingsBox(this, PublicStruct::Instance().ConfigPath());
+    fields->addWidget(gbScanFiles, 8, 0, 1, 2);
     fields->setColumnMinimumWidth(1, 120);
     gbRemote = new RemoteViewBox(m_owner, this);
-    fields->addWidget(gbRemote, 0, 2, 8, 1);
+    fields->addWidget(gbRemote, 0, 2, 9, 1);
 
     ArrangeFieldsAndButtons(*this, fields, { btSure, btCancel });
 }
@@ -164,6 +167,7 @@ bool TFrmSet::StoreSettings(QString* failure) const
         file.WriteInt(Section, QStringLiteral("AlertLowBattery"), ps.AlertLowBattery ? 1 : 0);
         file.WriteInt(Section, QStringLiteral("AlertRFLoss"), ps.AlertRFLoss ? 1 : 0);
         WriteAlertSettings(file, ps);
+        gbScanFiles->Write(file);
         if (file.Save())
             return true;
     }

@@ -7,6 +7,7 @@ class QComboBox;
 class QLabel;
 class QPushButton;
 class RemoteViewBox;
+class ScanFileSettingsBox;
 class TFrmMain;
 
 // The system settings window: connection type, serial port, baud rate, serial reception delay,
@@ -34,6 +35,7 @@ public:
     QPushButton* btSure = nullptr;
     QPushButton* btCancel = nullptr;
     RemoteViewBox* gbRemote = nullptr;
+    ScanFileSettingsBox* gbScanFiles = nullptr;
 
 private:
     void CreateControls();

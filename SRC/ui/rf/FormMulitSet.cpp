@@ -11,6 +11,7 @@
 #include "ui/rf/GraphDraw.h"
 #include "ui/rf/RfWindowParts.h"
 #include "ui/rf/ScanExport.h"
+#include "ui/rf/ScanImport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -23,6 +24,7 @@
 #include <QToolTip>
 #include <QTreeWidget>
 #include <algorithm>
+#include <limits>
 
 TFrmMulitSet* FrmMulitSet = nullptr;
 
@@ -73,15 +75,20 @@ TFrmMulitSet::TFrmMulitSet(QWidget* owner, const DeviceList& devices)
     btExportCsv = NewButton(this, "btExportCsv", ExportCsvText());
     c.ButtonBar->addWidget(cbScanForm);
     c.ButtonBar->addWidget(btExportCsv);
+    btImportScan = NewImportScanButton(this);
+    c.ButtonBar->addWidget(btImportScan);
     GraphDraw1->SetColorLine(0, SeriesColour(0));
     CreateLegend();
+    m_imported = std::make_unique<ImportedCurves>(*GraphDraw1, *c.PanelBar, *Panel1);
 
     connect(btStart, &QPushButton::clicked, this, &TFrmMulitSet::btStartClick);
     connect(btStop, &QPushButton::clicked, this, &TFrmMulitSet::btStopClick);
     connect(btSetFreq, &QPushButton::clicked, this, &TFrmMulitSet::btSetFreqClick);
     connect(btExportCsv, &QPushButton::clicked, this, &TFrmMulitSet::btExportCsvClick);
+    connect(btImportScan, &QPushButton::clicked, this, &TFrmMulitSet::btImportScanClick);
     m_scan->StallStop = [this] { btStopClick(); };
     resize(1089, 535);
+    ShowImported();
 }
 
 TScanProcedure* TFrmMulitSet::MakeProcedure(const DeviceList& devices)
@@ -247,8 +254,34 @@ void TFrmMulitSet::Redraw()
 {
     TGraphDraw& chart = *GraphDraw1;
     m_scan->ResetChart(m_scanIndex, m_minFreq, m_maxFreq);
+    m_imported->WidenAxis();
     PlotScan(chart, m_scanIndex, m_scans[static_cast<size_t>(m_scanIndex)].Points, *m_scan->Device);
     chart.DoPaint();
+}
+
+// The show's imported scans over the span of the scans so far (or their own span); Set Freq
+// works from them alone when no run is going on.
+void TFrmMulitSet::ShowImported()
+{
+    m_imported->Reload();
+    if (m_imported->Empty())
+        return;
+    TGraphDraw& chart = *GraphDraw1;
+    const bool scanned = m_maxFreq > m_minFreq;
+    chart.MinAxisX = scanned ? m_minFreq : std::numeric_limits<double>::max();
+    chart.MaxAxisX = scanned ? m_maxFreq : std::numeric_limits<double>::lowest();
+    chart.MinAxisY = -10;
+    chart.MaxAxisY = 90;
+    m_imported->WidenAxis();
+    chart.DoPaint();
+    if (!m_scan->Running())
+        btSetFreq->setEnabled(true);
+}
+
+void TFrmMulitSet::btImportScanClick()
+{
+    if (ImportScanIntoShow(this))
+        ShowImported();
 }
 
 // An end reply once the sequence is over (a repeated one) starts nothing and counts nothing. After
@@ -291,8 +324,15 @@ void TFrmMulitSet::btStopClick()
 void TFrmMulitSet::btSetFreqClick()
 {
     std::vector<ScanView> scans;
-    for (int i = 0; i < m_completeScans; ++i)
-        scans.push_back(ViewOf(m_scans[static_cast<size_t>(i)].Points));
+    for (int i = 0; i < m_completeScans; ++i) {
+        const ScanBlock& block = m_scans[static_cast<size_t>(i)];
+        ScanView view = ViewOf(block.Points);
+        // Devices on other bands number their channels from their own start: a scan marks what
+        // lies at its frequencies.
+        if (const TTMICListObj* device = FindDevice(m_devices, block.RXID, block.DevIdx))
+            view.Band = BandOfChannels { device->StartFreq, device->StartChannel, device->MaxChannel };
+        scans.push_back(view);
+    }
     {
         TFrmSetMuiltFreq setFreq(this, m_done, std::move(scans), *lbDevList, m_devices);
         setFreq.exec();

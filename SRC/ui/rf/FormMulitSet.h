@@ -6,13 +6,17 @@
 #include <QColor>
 #include <QDialog>
 #include <array>
+#include <memory>
 #include <vector>
 
 class DeviceList;
+class ImportedCurves;
 
 // Compatibility setup: the bands of up to ten checked devices are scanned one after another and
 // drawn together, one curve and legend per device; Set Freq then offers every listed device the
-// channels that no scan found busy (TFrmSetMuiltFreq). Export CSV writes all scans merged.
+// channels that no scan found busy (TFrmSetMuiltFreq). Export CSV writes all scans merged. Scans
+// imported from other tools join the show, are drawn under the devices' curves and take part in
+// the idle rule.
 class TFrmMulitSet : public QDialog, public ToolReplyHandler
 {
     Q_OBJECT
@@ -38,6 +42,7 @@ public:
     void btStopClick();
     void btSetFreqClick();
     void btExportCsvClick();
+    void btImportScanClick();
     void OnScanPoint(int rxid, const uint8_t* payload) override;
     void OnScanEnd(int rxid, int command) override;
 
@@ -59,6 +64,8 @@ public:
     QPushButton* btSetFreq = nullptr;
     QComboBox* cbScanForm = nullptr; // the form Export CSV writes
     QPushButton* btExportCsv = nullptr;
+    QPushButton* btImportScan = nullptr;
+    const ImportedCurves& Imported() const { return *m_imported; }
     std::array<QLabel*, MaxScans> lbDevCol {}; // lbDevCol1 .. lbDevCol10
     std::array<QLabel*, MaxScans> lbDev {}; // lbDev1 .. lbDev10
     QWidget* LegendStrip = nullptr; // beside the chart, holding the legend
@@ -78,6 +85,7 @@ private:
     bool StartNextDevice();
     void WidenRange(const TTMICListObj& device);
     void Redraw();
+    void ShowImported();
 
     const DeviceList& m_devices;
     TScanProcedure* m_scan = nullptr; // set once the controls exist
@@ -90,6 +98,7 @@ private:
     double m_minFreq = 0.0;
     double m_maxFreq = 0.0;
     bool m_done = false;
+    std::unique_ptr<ImportedCurves> m_imported;
 };
 
 // The open compatibility setup window, or nullptr.

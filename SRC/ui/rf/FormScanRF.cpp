@@ -9,11 +9,13 @@
 #include "ui/rf/GraphDraw.h"
 #include "ui/rf/RfWindowParts.h"
 #include "ui/rf/ScanExport.h"
+#include "ui/rf/ScanImport.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <limits>
 
 TFrmScanRF* FrmScanRF = nullptr;
 
@@ -49,13 +51,20 @@ TFrmScanRF::TFrmScanRF(QWidget* owner, const DeviceList& devices)
     c.ButtonBar->addWidget(cbScanForm);
     c.ButtonBar->addWidget(btExportCsv);
     c.ButtonBar->addWidget(btSavePicture);
+    btImportScan = NewImportScanButton(this);
+    c.ButtonBar->addWidget(btImportScan);
+    m_imported = std::make_unique<ImportedCurves>(*GraphDraw1, *c.PanelBar, *Panel1);
 
     connect(btStart, &QPushButton::clicked, this, &TFrmScanRF::btStartClick);
     connect(btStop, &QPushButton::clicked, this, &TFrmScanRF::btStopClick);
     connect(cbMaxHold, &QCheckBox::clicked, this, &TFrmScanRF::cbMaxHoldClick);
     connect(btExportCsv, &QPushButton::clicked, this, &TFrmScanRF::btExportCsvClick);
     connect(btSavePicture, &QPushButton::clicked, this, &TFrmScanRF::btSavePictureClick);
+    connect(btImportScan, &QPushButton::clicked, this, &TFrmScanRF::btImportScanClick);
     resize(947, 551);
+    m_imported->Reload();
+    if (!m_imported->Empty())
+        Redraw();
 }
 
 TScanProcedure* TFrmScanRF::MakeProcedure(const DeviceList& devices)
@@ -103,14 +112,21 @@ void TFrmScanRF::OnScanPoint(int rxid, const uint8_t* payload)
         Redraw();
 }
 
-// The whole curve is drawn anew for each point, over the band shown in the combo boxes.
+// The whole curve is drawn anew for each point, over the band shown in the combo boxes and the
+// imported scans' span.
 void TFrmScanRF::Redraw()
 {
     TGraphDraw& chart = *GraphDraw1;
-    m_scan->ResetChart(-1, m_scan->AxisStart(), m_scan->AxisEnd());
-    PlotScan(chart, 0, m_points, *m_scan->Device);
-    if (cbMaxHold->isChecked())
-        PlotLevels(chart, 1, m_hold.Levels(), *m_scan->Device);
+    // Without a band in the boxes the imported scans alone set the span.
+    const bool banded = m_scan->AxisEnd() > m_scan->AxisStart() || m_imported->Empty();
+    m_scan->ResetChart(-1, banded ? m_scan->AxisStart() : std::numeric_limits<double>::max(),
+        banded ? m_scan->AxisEnd() : std::numeric_limits<double>::lowest());
+    m_imported->WidenAxis();
+    if (m_scan->Device) {
+        PlotScan(chart, 0, m_points, *m_scan->Device);
+        if (cbMaxHold->isChecked())
+            PlotLevels(chart, 1, m_hold.Levels(), *m_scan->Device);
+    }
     chart.DoPaint();
 }
 
@@ -142,6 +158,14 @@ void TFrmScanRF::btExportCsvClick()
     const auto points = interchange::LevelPointsOf(LatestLevels(m_points), device->StartFreq, device->StartChannel, device->MaxChannel);
     ExportScanPoints(this, *cbScanForm, QStringLiteral("scan_%1_%2").arg(device->RXID).arg(device->DevIdx),
         QStringLiteral("%1:%2").arg(device->RXID).arg(device->DevIdx), points);
+}
+
+void TFrmScanRF::btImportScanClick()
+{
+    if (!ImportScanIntoShow(this))
+        return;
+    m_imported->Reload();
+    Redraw();
 }
 
 void TFrmScanRF::btSavePictureClick()

@@ -4,15 +4,17 @@
 #include "ui/rf/ScanProcedure.h"
 
 #include <QDialog>
+#include <memory>
 
 class DeviceList;
+class ImportedCurves;
 class QCheckBox;
 
 // The frequency scan window: one receiver sweeps its band, and the level of each channel is
 // drawn over frequency as the points arrive. Max hold keeps, while the window is open, the
 // highest level per channel of successive scans of the same channel as a second curve. A scan's
 // points export as CSV (the receiver's scale, or dBm in the forms coordination tools read) and
-// the chart as PNG.
+// the chart as PNG. Scans imported from other tools are drawn under the window's own curves.
 class TFrmScanRF : public QDialog, public ToolReplyHandler
 {
     Q_OBJECT
@@ -27,6 +29,7 @@ public:
     void cbMaxHoldClick();
     void btExportCsvClick();
     void btSavePictureClick();
+    void btImportScanClick();
     void OnScanPoint(int rxid, const uint8_t* payload) override;
     void OnScanEnd(int rxid, int command) override;
 
@@ -52,6 +55,8 @@ public:
     QComboBox* cbScanForm = nullptr; // the form Export CSV writes
     QPushButton* btExportCsv = nullptr;
     QPushButton* btSavePicture = nullptr;
+    QPushButton* btImportScan = nullptr;
+    const ImportedCurves& Imported() const { return *m_imported; }
 
 protected:
     bool event(QEvent* e) override;
@@ -64,6 +69,7 @@ private:
     TScanProcedure* m_scan = nullptr; // set once the controls exist
     ScanPoints m_points;
     MaxHold m_hold;
+    std::unique_ptr<ImportedCurves> m_imported;
     int m_holdRxid = -1;
     int m_holdDevIdx = -1;
 };

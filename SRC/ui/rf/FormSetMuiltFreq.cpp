@@ -15,6 +15,7 @@
 #include "ui/FormMessage.h"
 #include "ui/coord/FormCoordInputs.h"
 #include "ui/coord/ShowSignals.h"
+#include "ui/rf/ScanImport.h"
 
 #include <QComboBox>
 #include <QEventLoop>
@@ -221,7 +222,7 @@ void TFrmSetMuiltFreq::RuleChanged()
 std::vector<IdleChannel> TFrmSetMuiltFreq::IdleOf(const TTMICListObj& device) const
 {
     const BandOfChannels band { device.StartFreq, device.StartChannel, device.MaxChannel };
-    return IdleChannels(band, m_scans, Threshold());
+    return IdleChannelsWithShowScans(band, m_scans, Threshold());
 }
 
 // The frequencies on air now (what this window assigned, else the devices' current ones, and the
