@@ -7,11 +7,8 @@
 #include "ui/Pictures.h"
 #include "ui/PublicFont.h"
 #include "ui/TTMICObject.h"
-<<<<<<< HEAD
-#include "ui/coord/ShowCommands.h"
-=======
 #include "ui/coord/PlanExport.h"
->>>>>>> interchange2
+#include "ui/coord/ShowCommands.h"
 
 #include <QAction>
 #include <QEvent>
@@ -168,7 +165,6 @@ void TFrmMain::CreateMenus()
     mnInitialization->setVisible(false);
     mnOpen->setVisible(false);
     mnSave->setVisible(false);
-    AddPlanExportActions(*mnSystem, this);
 
     mnView = NewMenu(this, "mnView");
     mnTools = NewCheckedAction(this, "mnTools");
@@ -205,6 +201,7 @@ void TFrmMain::CreateMenus()
     for (QMenu* menu : { mnSystem, mnView, mnDevices, mnHelp })
         MainMenu1->addMenu(menu);
     m_show = new ShowCommands(*this, *mnSystem, *mnDevices);
+    AddPlanExportActions(*mnSystem, this);
 
     PopupMenu1 = NewMenu(this, "PopupMenu1");
     mnDelDevice = NewAction(this, "mnDelDevice");
