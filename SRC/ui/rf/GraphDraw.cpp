@@ -361,8 +361,9 @@ QPoint TGraphDraw::Mapping::operator()(double x, double y) const
 
 TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
 {
-    return { size(), MinAxisX, MaxAxisX, MinAxisY, MaxAxisY, XStep, YStep, DrawBoxLine,
-        { Color.rgb(), FontColor.rgb(), ColorGrid.rgb(), ColorAxis.rgb(), ColorAxisLine.rgb() }, font() };
+    const AxesKey axes { size(), XStep, YStep, DrawBoxLine,
+        { Color.rgb(), FontColor.rgb(), ColorGrid.rgb(), ColorAxis.rgb(), ColorAxisLine.rgb() } };
+    return { axes, MinAxisX, MaxAxisX, MinAxisY, MaxAxisY, font() };
 }
 
 // Fill, axes, grid, ticks and labels: drawn again only when something they show has changed.
@@ -387,13 +388,28 @@ void TGraphDraw::DrawBackground()
 
 void TGraphDraw::PaintBackground(QImage& image)
 {
-    image.fill(Color);
-    QPainter p(&image);
-    p.setClipRect(image.rect()); // a clip rectangle halves the cost of thin lines
-    p.setFont(font());
-    DrawAxis(p);
-    if (GridColumns() > 0 && GridRows() > 0)
+    const QImage& axes = AxesImage(CurrentBackgroundKey().Axes);
+    std::memcpy(image.bits(), axes.constBits(), static_cast<size_t>(image.sizeInBytes()));
+    if (GridColumns() > 0 && GridRows() > 0) {
+        QPainter p(&image);
+        p.setFont(font());
         DrawAxisTitle(p);
+    }
+}
+
+// Fill, axes, grid and ticks, drawn again only when their size, steps or colours change.
+const QImage& TGraphDraw::AxesImage(const AxesKey& key)
+{
+    if (m_axes.size() == m_image.size() && key == m_axesKey)
+        return m_axes;
+    if (m_axes.size() != m_image.size())
+        m_axes = QImage(m_image.size(), QImage::Format_RGB32);
+    m_axes.fill(Color);
+    QPainter p(&m_axes);
+    p.setClipRect(m_axes.rect()); // a clip rectangle halves the cost of thin lines
+    DrawAxis(p);
+    m_axesKey = key;
+    return m_axes;
 }
 
 void TGraphDraw::DoPaint()

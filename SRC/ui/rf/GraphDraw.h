@@ -153,17 +153,24 @@ private:
     void DrawBackground();
     void PaintBackground(QImage& image);
 
-    // What the background (fill, axes, grid, ticks, labels) depends on: while it stays the same,
-    // DoPaint copies the background drawn last time instead of drawing it again.
-    struct BackgroundKey {
+    // What the fill, axes, grid and ticks depend on: not the ranges, so a new page of history
+    // starts from a copy of them and draws only its labels.
+    struct AxesKey {
         QSize Size;
-        double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
         int XStep = 0, YStep = 0;
         bool BoxLine = false;
         QRgb Colours[5] {};
+        bool operator==(const AxesKey&) const = default;
+    };
+    // What the whole background (the axes and the labels) depends on: while it stays the same,
+    // DoPaint copies the background drawn last time instead of drawing it again.
+    struct BackgroundKey {
+        AxesKey Axes;
+        double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
         QFont Font;
         bool operator==(const BackgroundKey&) const = default;
     };
+    const QImage& AxesImage(const AxesKey& key);
     BackgroundKey CurrentBackgroundKey() const;
     // One character of the labels drawn on the background colour, as wide as its advance; kept
     // while font and colours stay (labels are numbers: a dozen characters in all).
@@ -176,6 +183,8 @@ private:
     bool m_trackShown = false;
     int m_trackX = 0, m_trackY = 0;
     QImage m_image;
+    QImage m_axes;
+    AxesKey m_axesKey; // of m_axes
     QImage m_background;
     BackgroundKey m_backgroundKey; // of m_background
     BackgroundKey m_lastBackgroundKey; // of the drawing before
