@@ -19,12 +19,12 @@
 // nx = (W - 70) / XStep grid columns and ny = (H - 45) / YStep grid rows. A control too small
 // for one cell (nx or ny 0) draws its axes only; an empty axis range maps every value to the axis.
 #include <QColor>
-#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // One series: points kept in ascending x, no two with the same x.
@@ -174,8 +174,9 @@ private:
     BackgroundKey CurrentBackgroundKey() const;
     // One character of the labels drawn on the background colour, as wide as its advance; kept
     // while font and colours stay (labels are numbers: a dozen characters in all).
+    void CheckGlyphs();
     const QImage& GlyphImage(QChar c);
-    void DrawLabel(QPainter& p, const QString& text, const QRect& box, bool centreAlways);
+    void DrawLabel(QImage& image, const QString& text, const QRect& box, bool centreAlways);
 
     std::vector<std::unique_ptr<TGraphData>> m_series;
     bool m_located = false;
@@ -189,7 +190,8 @@ private:
     BackgroundKey m_backgroundKey; // of m_background
     BackgroundKey m_lastBackgroundKey; // of the drawing before
     std::vector<QPoint> m_path; // one series' polyline, kept to spare an allocation per drawing
-    QHash<QChar, QImage> m_glyphs;
+    std::unordered_map<char16_t, QImage> m_glyphs; // references stay valid while it grows
+    std::vector<const QImage*> m_labelGlyphs; // one label's glyphs, kept to spare an allocation
     QFont m_labelFont;
     QRgb m_labelColours[2] {};
     std::vector<QRgb> m_savedRow;
