@@ -88,7 +88,11 @@ struct Times {
 class Stopwatch
 {
 public:
-    Stopwatch() : m_wall(Now(CLOCK_MONOTONIC)), m_cpu(Now(CLOCK_THREAD_CPUTIME_ID)) { }
+    Stopwatch()
+        : m_wall(Now(CLOCK_MONOTONIC))
+        , m_cpu(Now(CLOCK_THREAD_CPUTIME_ID))
+    {
+    }
     Times Elapsed() const { return { Now(CLOCK_MONOTONIC) - m_wall, Now(CLOCK_THREAD_CPUTIME_ID) - m_cpu }; }
 
 private:
