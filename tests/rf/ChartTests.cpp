@@ -15,6 +15,7 @@ private slots:
     void locatedPointAndNegativeValues();
     void trackLineFollowsTheSeriesAndRestoresExactly();
     void degenerateSizesAndRanges();
+    void keptBackgroundsMatchAFreshDrawing();
 };
 
 namespace
@@ -271,6 +272,32 @@ void ChartTests::degenerateSizesAndRanges()
     flat->DoPaint();
     QCOMPARE(flat->PointPosition(5, 0.5).x(), 50);
     QCOMPARE(At(flat->GetDrawBmp(), 50, 200), Blue);
+}
+
+// A chart that has drawn other pages, sizes and colours before (its axes and backgrounds kept
+// from them) shows exactly what a new chart draws for the same page.
+void ChartTests::keptBackgroundsMatchAFreshDrawing()
+{
+    const auto page = [](TGraphDraw& chart, double from, QColor grid) {
+        chart.ColorGrid = grid;
+        chart.Clear(-1);
+        chart.AddXY(0, from, 0.2);
+        chart.AddXY(0, from + 7.5, 0.9);
+        chart.DoPaint();
+        return chart.grab().toImage();
+    };
+    auto used = MakeChart();
+    for (double from : { 0.0, 3.0, 3.0, 3.0, 120.0, 120.0 })
+        page(*used, from, QColor(Grid));
+    used->resize(400, 260);
+    page(*used, 120.0, Qt::yellow);
+    page(*used, 120.0, Qt::yellow);
+    const QImage shown = page(*used, 5.0, Qt::yellow);
+
+    auto fresh = MakeChart(QSize(400, 260));
+    const QImage expected = page(*fresh, 5.0, Qt::yellow);
+    QCOMPARE(shown, expected);
+    QCOMPARE(At(shown, 100, 20), qRgb(255, 255, 0) & 0xFFFFFF); // the grid in its new colour
 }
 
 QTEST_MAIN(ChartTests)

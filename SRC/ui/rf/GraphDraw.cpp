@@ -361,8 +361,9 @@ QPoint TGraphDraw::Mapping::operator()(double x, double y) const
 
 TGraphDraw::BackgroundKey TGraphDraw::CurrentBackgroundKey() const
 {
-    return { size(), MinAxisX, MaxAxisX, MinAxisY, MaxAxisY, XStep, YStep, DrawBoxLine,
-        { Color.rgb(), FontColor.rgb(), ColorGrid.rgb(), ColorAxis.rgb(), ColorAxisLine.rgb() }, font() };
+    const AxesKey axes { size(), XStep, YStep, DrawBoxLine,
+        { Color.rgb(), FontColor.rgb(), ColorGrid.rgb(), ColorAxis.rgb(), ColorAxisLine.rgb() } };
+    return { axes, MinAxisX, MaxAxisX, MinAxisY, MaxAxisY, font() };
 }
 
 // Fill, axes, grid, ticks and labels: drawn again only when something they show has changed.
@@ -387,13 +388,28 @@ void TGraphDraw::DrawBackground()
 
 void TGraphDraw::PaintBackground(QImage& image)
 {
-    image.fill(Color);
-    QPainter p(&image);
-    p.setClipRect(image.rect()); // a clip rectangle halves the cost of thin lines
-    p.setFont(font());
-    DrawAxis(p);
-    if (GridColumns() > 0 && GridRows() > 0)
+    const QImage& axes = AxesImage(CurrentBackgroundKey().Axes);
+    std::memcpy(image.bits(), axes.constBits(), static_cast<size_t>(image.sizeInBytes()));
+    if (GridColumns() > 0 && GridRows() > 0) {
+        QPainter p(&image);
+        p.setFont(font());
         DrawAxisTitle(p);
+    }
+}
+
+// Fill, axes, grid and ticks, drawn again only when their size, steps or colours change.
+const QImage& TGraphDraw::AxesImage(const AxesKey& key)
+{
+    if (m_axes.size() == m_image.size() && key == m_axesKey)
+        return m_axes;
+    if (m_axes.size() != m_image.size())
+        m_axes = QImage(m_image.size(), QImage::Format_RGB32);
+    m_axes.fill(Color);
+    QPainter p(&m_axes);
+    p.setClipRect(m_axes.rect()); // a clip rectangle halves the cost of thin lines
+    DrawAxis(p);
+    m_axesKey = key;
+    return m_axes;
 }
 
 void TGraphDraw::DoPaint()
@@ -457,15 +473,20 @@ void TGraphDraw::DrawAxis(QPainter& p)
         HorizontalLine(image, H - i * yStep - BottomMargin, 51, W - 21, grid, Dotted);
 }
 
+// Forgets the glyph images once the font or the colours they were drawn with have changed.
+void TGraphDraw::CheckGlyphs()
+{
+    if (m_labelFont == font() && m_labelColours[0] == Color.rgb() && m_labelColours[1] == FontColor.rgb())
+        return;
+    m_glyphs.clear();
+    m_labelFont = font();
+    m_labelColours[0] = Color.rgb();
+    m_labelColours[1] = FontColor.rgb();
+}
+
 const QImage& TGraphDraw::GlyphImage(QChar c)
 {
-    if (m_labelFont != font() || m_labelColours[0] != Color.rgb() || m_labelColours[1] != FontColor.rgb()) {
-        m_glyphs.clear();
-        m_labelFont = font();
-        m_labelColours[0] = Color.rgb();
-        m_labelColours[1] = FontColor.rgb();
-    }
-    auto at = m_glyphs.find(c);
+    auto at = m_glyphs.find(c.unicode());
     if (at == m_glyphs.end()) {
         const QFontMetrics metrics(font());
         QImage image(std::max(1, metrics.horizontalAdvance(c)), 20, QImage::Format_RGB32);
@@ -474,32 +495,33 @@ const QImage& TGraphDraw::GlyphImage(QChar c)
         p.setFont(font());
         p.setPen(FontColor);
         p.drawText(0, metrics.ascent(), QString(c));
-        at = m_glyphs.insert(c, image);
+        at = m_glyphs.emplace(c.unicode(), image).first;
     }
-    return *at;
+    return at->second;
 }
 
 // The text at the top of its box, centred in it (always, or only when narrower than the box;
 // otherwise from its left edge), cut off at the box. Composed from glyph images: rendering the
 // text anew for each of some thirty labels would cost more than the rest of a drawing.
-void TGraphDraw::DrawLabel(QPainter& p, const QString& text, const QRect& box, bool centreAlways)
+void TGraphDraw::DrawLabel(QImage& image, const QString& text, const QRect& box, bool centreAlways)
 {
+    m_labelGlyphs.clear();
     int width = 0;
-    for (QChar c : text)
-        width += GlyphImage(c).width();
+    for (QChar c : text) {
+        m_labelGlyphs.push_back(&GlyphImage(c));
+        width += m_labelGlyphs.back()->width();
+    }
     int x = centreAlways || width < box.width() ? box.left() + (box.width() - width) / 2 : box.left();
-    QImage& image = *static_cast<QImage*>(p.device());
     const QRect visible = box.intersected(image.rect());
     uchar* bits = image.bits();
     const qsizetype stride = image.bytesPerLine();
-    for (QChar c : text) {
-        const QImage& glyph = GlyphImage(c);
-        const QRect target = QRect(x, box.top(), glyph.width(), glyph.height()).intersected(visible);
+    for (const QImage* glyph : m_labelGlyphs) {
+        const QRect target = QRect(x, box.top(), glyph->width(), glyph->height()).intersected(visible);
         for (int y = target.top(); y <= target.bottom(); ++y) {
-            const QRgb* from = reinterpret_cast<const QRgb*>(glyph.constScanLine(y - box.top())) + (target.left() - x);
+            const QRgb* from = reinterpret_cast<const QRgb*>(glyph->constScanLine(y - box.top())) + (target.left() - x);
             std::copy(from, from + target.width(), reinterpret_cast<QRgb*>(bits + y * stride) + target.left());
         }
-        x += glyph.width();
+        x += glyph->width();
     }
 }
 
@@ -508,15 +530,17 @@ void TGraphDraw::DrawAxisTitle(QPainter& p)
     const int H = height();
     const int nx = GridColumns(), ny = GridRows();
     const int xStep = StepOf(XStep), yStep = StepOf(YStep);
+    QImage& image = *static_cast<QImage*>(p.device());
+    CheckGlyphs();
     const int px = xStep >= 40 ? 1 : 2;
     for (int k = 1; k <= nx; k += px) {
         const double q = RoundLabel(k * (MaxAxisX - MinAxisX) / nx + MinAxisX, false);
-        DrawLabel(p, LabelText(q, 1e-6), QRect(k * xStep + Left - (xStep * px) / 2, H - 19, xStep * px, 20), true);
+        DrawLabel(image, LabelText(q, 1e-6), QRect(k * xStep + Left - (xStep * px) / 2, H - 19, xStep * px, 20), true);
     }
     const int py = yStep >= 20 ? 1 : 2;
     for (int k = 0; k <= ny; k += py) {
         const double q = RoundLabel(k * (MaxAxisY - MinAxisY) / ny + MinAxisY, true);
-        DrawLabel(p, LabelText(q, q >= 0 ? 1e-6 : -1e-6), QRect(2, H - k * yStep - 31, 42, 20), false);
+        DrawLabel(image, LabelText(q, q >= 0 ? 1e-6 : -1e-6), QRect(2, H - k * yStep - 31, 42, 20), false);
     }
 }
 

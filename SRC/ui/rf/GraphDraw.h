@@ -19,12 +19,12 @@
 // nx = (W - 70) / XStep grid columns and ny = (H - 45) / YStep grid rows. A control too small
 // for one cell (nx or ny 0) draws its axes only; an empty axis range maps every value to the axis.
 #include <QColor>
-#include <QHash>
 #include <QImage>
 #include <QString>
 #include <QWidget>
 #include <functional>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // One series: points kept in ascending x, no two with the same x.
@@ -153,22 +153,30 @@ private:
     void DrawBackground();
     void PaintBackground(QImage& image);
 
-    // What the background (fill, axes, grid, ticks, labels) depends on: while it stays the same,
-    // DoPaint copies the background drawn last time instead of drawing it again.
-    struct BackgroundKey {
+    // What the fill, axes, grid and ticks depend on: not the ranges, so a new page of history
+    // starts from a copy of them and draws only its labels.
+    struct AxesKey {
         QSize Size;
-        double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
         int XStep = 0, YStep = 0;
         bool BoxLine = false;
         QRgb Colours[5] {};
+        bool operator==(const AxesKey&) const = default;
+    };
+    // What the whole background (the axes and the labels) depends on: while it stays the same,
+    // DoPaint copies the background drawn last time instead of drawing it again.
+    struct BackgroundKey {
+        AxesKey Axes;
+        double MinX = 0, MaxX = 0, MinY = 0, MaxY = 0;
         QFont Font;
         bool operator==(const BackgroundKey&) const = default;
     };
+    const QImage& AxesImage(const AxesKey& key);
     BackgroundKey CurrentBackgroundKey() const;
     // One character of the labels drawn on the background colour, as wide as its advance; kept
     // while font and colours stay (labels are numbers: a dozen characters in all).
+    void CheckGlyphs();
     const QImage& GlyphImage(QChar c);
-    void DrawLabel(QPainter& p, const QString& text, const QRect& box, bool centreAlways);
+    void DrawLabel(QImage& image, const QString& text, const QRect& box, bool centreAlways);
 
     std::vector<std::unique_ptr<TGraphData>> m_series;
     bool m_located = false;
@@ -176,11 +184,14 @@ private:
     bool m_trackShown = false;
     int m_trackX = 0, m_trackY = 0;
     QImage m_image;
+    QImage m_axes;
+    AxesKey m_axesKey; // of m_axes
     QImage m_background;
     BackgroundKey m_backgroundKey; // of m_background
     BackgroundKey m_lastBackgroundKey; // of the drawing before
     std::vector<QPoint> m_path; // one series' polyline, kept to spare an allocation per drawing
-    QHash<QChar, QImage> m_glyphs;
+    std::unordered_map<char16_t, QImage> m_glyphs; // references stay valid while it grows
+    std::vector<const QImage*> m_labelGlyphs; // one label's glyphs, kept to spare an allocation
     QFont m_labelFont;
     QRgb m_labelColours[2] {};
     std::vector<QRgb> m_savedRow;
