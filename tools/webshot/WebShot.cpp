@@ -4,6 +4,7 @@
 #include "HeadlessChromium.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTest>
 #include <cstdio>
 
@@ -24,7 +25,20 @@ int main(int argc, char** argv)
     const QString live = QStringLiteral(
         "document.getElementById('link').className === 'link up' && "
         "[...document.querySelectorAll('.meter.rfA')].filter(m => m.dataset.value !== '').length");
-    const bool ready = QTest::qWaitFor([&] { return browser.Evaluate(live).toInt() >= tiles; }, 60000);
+    // Chromium may ask before the program listens; its error page never retries, so the page is
+    // reloaded (at most once a second) until the view is served.
+    QElapsedTimer sinceReload;
+    sinceReload.start();
+    const bool ready = QTest::qWaitFor(
+        [&] {
+            const bool served = browser.Evaluate(QStringLiteral("!!document.getElementById('link')")).toBool();
+            if (!served && sinceReload.elapsed() > 1000) {
+                browser.Evaluate(QStringLiteral("setTimeout(() => location.reload(), 0), 0"));
+                sinceReload.restart();
+            }
+            return served && browser.Evaluate(live).toInt() >= tiles;
+        },
+        60000);
     if (!ready)
         std::fprintf(stderr, "tessaro-webshot: fewer than %d live tiles after a minute; taking the page as it is\n", tiles);
     QTest::qWait(1000); // one more round of pushes
