@@ -1,5 +1,7 @@
 #include "interchange/FrequencyLists.h"
 
+#include "interchange/ScanFiles.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QList>
@@ -54,15 +56,6 @@ std::optional<Refusal> Check(double mhz, size_t held, int line)
     if (held >= size_t(MaxFrequencyListEntries))
         return Refusal { line, QStringLiteral("more than %1 frequencies").arg(MaxFrequencyListEntries) };
     return std::nullopt;
-}
-
-QList<QByteArray> LinesOf(const QByteArray& bytes)
-{
-    QList<QByteArray> lines = bytes.split('\n');
-    for (QByteArray& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
-    return lines;
 }
 
 std::optional<Refusal> ReadPlain(const QList<QByteArray>& lines, std::vector<FrequencyEntry>& entries)

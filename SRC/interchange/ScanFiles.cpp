@@ -88,16 +88,6 @@ QString PointFault(const ScanSample& sample, const std::vector<ScanSample>& befo
     return {};
 }
 
-// The file's lines without line ends (LF or CR LF), numbered from 1.
-QList<QByteArray> LinesOf(const QByteArray& bytes)
-{
-    QList<QByteArray> lines = bytes.split('\n');
-    for (QByteArray& line : lines)
-        if (line.endsWith('\r'))
-            line.chop(1);
-    return lines;
-}
-
 // A line before the data that cannot be taken for data: it starts with a letter or a quote.
 bool IsHeaderLine(const QByteArray& trimmed)
 {
@@ -473,6 +463,15 @@ std::vector<IdleChannel> IdleChannelsWithImports(const BandOfChannels& band, std
         });
     });
     return idle;
+}
+
+QList<QByteArray> LinesOf(const QByteArray& bytes)
+{
+    QList<QByteArray> lines = bytes.split('\n');
+    for (QByteArray& line : lines)
+        if (line.endsWith('\r'))
+            line.chop(1);
+    return lines;
 }
 
 } // namespace interchange

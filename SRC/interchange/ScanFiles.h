@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QList>
 #include <QString>
 #include <map>
 #include <optional>
@@ -99,5 +100,8 @@ GridScan MapToGrid(const BandOfChannels& band, std::span<const ScanSample> sampl
 // imported scan above thresholdDbm. Points outside the band play no part.
 std::vector<IdleChannel> IdleChannelsWithImports(const BandOfChannels& band, std::span<const ScanView> scans,
     int threshold, std::span<const GridScan> imported, double thresholdDbm);
+
+// A text file's lines without their ends (LF or CR LF); line n of the file is element n - 1.
+QList<QByteArray> LinesOf(const QByteArray& bytes);
 
 } // namespace interchange

@@ -3,11 +3,13 @@
 // behind COM1, the replaceable clock, answered message boxes, frames and far-end UDP sockets.
 #include "ui/FormMain.h"
 
+#include <QApplication>
 #include <QByteArray>
 #include <QColor>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -26,6 +28,20 @@ void SetNow(uint32_t t);
 void Advance(uint32_t ms);
 uint32_t Now();
 void UseRealClock();
+
+// Runs inside on the next modal window of class T once it is shown.
+template <typename T> void WhenModal(std::function<void(T&)> inside)
+{
+    auto* poll = new QTimer;
+    QObject::connect(poll, &QTimer::timeout, [poll, inside] {
+        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget()); modal && modal->isVisible()) {
+            poll->stop();
+            poll->deleteLater();
+            inside(*modal);
+        }
+    });
+    poll->start(20);
+}
 
 struct BoxCall {
     QString message;

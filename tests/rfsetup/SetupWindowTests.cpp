@@ -90,20 +90,6 @@ void Check(QTreeWidget* list, std::initializer_list<int> rows)
         list->topLevelItem(row)->setCheckState(0, Qt::Checked);
 }
 
-// Runs inside on the next modal window of class T once it is shown.
-template <typename T> void WhenModal(std::function<void(T&)> inside)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, inside] {
-        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget()); modal && modal->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            inside(*modal);
-        }
-    });
-    poll->start(20);
-}
-
 int CountColour(const QImage& image, QRgb colour)
 {
     int n = 0;

@@ -68,20 +68,6 @@ struct Bench {
     MessageBoxes boxes;
 };
 
-// Runs inside on the next modal window of class T once it is shown.
-template <typename T> void WhenModal(std::function<void(T&)> inside)
-{
-    auto* poll = new QTimer;
-    QObject::connect(poll, &QTimer::timeout, [poll, inside] {
-        if (auto* modal = qobject_cast<T*>(QApplication::activeModalWidget()); modal && modal->isVisible()) {
-            poll->stop();
-            poll->deleteLater();
-            inside(*modal);
-        }
-    });
-    poll->start(20);
-}
-
 // The idle frequencies Set Freq offers each listed device, one list per device.
 QList<QStringList> OfferedIdle(TFrmMulitSet& multi)
 {
