@@ -103,21 +103,26 @@ private:
         size_t first;
     };
 
-    static std::vector<int> OffsetsOf(const ModularRuler& ruler, int unit, size_t first, int steps)
+    // The ruler's marks multiplied by the unit, ascending.
+    static std::vector<int> PointsOf(const ModularRuler& ruler, int unit)
     {
-        const int n = ruler.modulus;
-        const size_t marks = ruler.marks.size();
-        std::vector<int> points(marks);
-        for (size_t i = 0; i < marks; ++i)
-            points[i] = static_cast<int>(static_cast<long long>(unit) * ruler.marks[i] % n);
+        std::vector<int> points;
+        for (const int mark : ruler.marks)
+            points.push_back(static_cast<int>(static_cast<long long>(unit) * mark % ruler.modulus));
         std::sort(points.begin(), points.end());
+        return points;
+    }
+
+    // The marks from `first` on, around the circle, as offsets from it: ascending.
+    static std::vector<int> OffsetsOf(const std::vector<int>& points, int modulus, size_t first, int steps)
+    {
         std::vector<int> offsets;
-        for (size_t i = 0; i < marks; ++i) {
-            const int offset = (points[(first + i) % marks] - points[first] + n) % n;
-            if (offset < steps)
-                offsets.push_back(offset);
+        for (size_t i = 0; i < points.size(); ++i) {
+            const int offset = (points[(first + i) % points.size()] - points[first] + modulus) % modulus;
+            if (offset >= steps)
+                break;
+            offsets.push_back(offset);
         }
-        std::sort(offsets.begin(), offsets.end());
         return offsets;
     }
 
@@ -159,8 +164,9 @@ private:
             for (int unit = 1; unit < n; ++unit) {
                 if (std::gcd(unit, n) != 1 || (rulers[r].linear && unit != 1 && unit != n - 1))
                     continue;
-                for (size_t first = 0; first < rulers[r].marks.size(); ++first) {
-                    const int keep = Keepable(OffsetsOf(rulers[r], unit, first, steps));
+                const std::vector<int> points = PointsOf(rulers[r], unit);
+                for (size_t first = 0; first < points.size(); ++first) {
+                    const int keep = Keepable(OffsetsOf(points, n, first, steps));
                     if (keep > m_bestPlaced)
                         layings.push_back({ keep, r, unit, first });
                 }
@@ -170,7 +176,8 @@ private:
         for (const Laying& laying : layings) {
             if (laying.keep < m_bestPlaced)
                 return; // none further can place as many
-            const std::vector<int> offsets = OffsetsOf(rulers[laying.ruler], laying.unit, laying.first, steps);
+            const ModularRuler& ruler = rulers[laying.ruler];
+            const std::vector<int> offsets = OffsetsOf(PointsOf(ruler, laying.unit), ruler.modulus, laying.first, steps);
             for (int shift = 0; shift + offsets.back() < steps; ++shift) {
                 if (ElapsedMs() >= untilMs || m_bestPlaced >= m_ceiling || OutOfTime())
                     return;

@@ -312,7 +312,7 @@ private slots:
         for (const double start : { 600.0, 650.0, 700.0 })
             for (int i = 0; i < 20; ++i)
                 devices.push_back(Device(static_cast<int>(devices.size()), start, 0, 400));
-        const SearchResult found = SearchBest(strictest, devices, { 300, nullptr, {} });
+        const SearchResult found = SearchBest(strictest, devices, { 1000, nullptr, {} });
         QVERIFY2(found.plan.PlacedCount() >= 30, qPrintable(QString::number(found.plan.PlacedCount())));
         QVERIFY(check(found.plan).empty());
     }
