@@ -172,12 +172,14 @@ private:
                 }
             }
         }
-        std::stable_sort(layings.begin(), layings.end(), [](const Laying& a, const Laying& b) { return a.keep > b.keep; });
+        const auto fuller = [](const Laying& a, const Laying& b) { return a.keep > b.keep; };
+        std::stable_sort(layings.begin(), layings.end(), fuller);
         for (const Laying& laying : layings) {
             if (laying.keep < m_bestPlaced)
                 return; // none further can place as many
             const ModularRuler& ruler = rulers[laying.ruler];
-            const std::vector<int> offsets = OffsetsOf(PointsOf(ruler, laying.unit), ruler.modulus, laying.first, steps);
+            const std::vector<int> points = PointsOf(ruler, laying.unit);
+            const std::vector<int> offsets = OffsetsOf(points, ruler.modulus, laying.first, steps);
             for (int shift = 0; shift + offsets.back() < steps; ++shift) {
                 if (ElapsedMs() >= untilMs || m_bestPlaced >= m_ceiling || OutOfTime())
                     return;
