@@ -94,9 +94,60 @@ private:
 
     double ElapsedMs() const { return std::chrono::duration<double, std::milli>(Clock::now() - m_start).count(); }
 
-    // Lays modular Golomb rulers on the channel grid (every unit multiple, every rotation that
-    // brings enough marks into the band, every shift along it) and places devices on their
-    // marks; a ruler plan that places more than the best so far becomes the best.
+    // One way to lay a ruler: multiplied by `unit` (a plain ruler only mirrored), turned so that
+    // its mark `first` comes first, cut to the band's `steps` grid steps.
+    struct Laying {
+        int keep; // marks that can carry a device at most: no two closer than the spacing
+        size_t ruler;
+        int unit;
+        size_t first;
+    };
+
+    // The ruler's marks multiplied by the unit, ascending.
+    static std::vector<int> PointsOf(const ModularRuler& ruler, int unit)
+    {
+        std::vector<int> points;
+        for (const int mark : ruler.marks)
+            points.push_back(static_cast<int>(static_cast<long long>(unit) * mark % ruler.modulus));
+        std::sort(points.begin(), points.end());
+        return points;
+    }
+
+    // The marks from `first` on, around the circle, as offsets from it: ascending.
+    static std::vector<int> OffsetsOf(const std::vector<int>& points, int modulus, size_t first, int steps)
+    {
+        std::vector<int> offsets;
+        for (size_t i = 0; i < points.size(); ++i) {
+            const int offset = (points[(first + i) % points.size()] - points[first] + modulus) % modulus;
+            if (offset >= steps)
+                break;
+            offsets.push_back(offset);
+        }
+        return offsets;
+    }
+
+    // The marks left when, from the lowest up, every mark too close to the one kept before it is
+    // dropped: the most of them a plan can use, whatever the devices' bands.
+    int Keepable(const std::vector<int>& offsets) const
+    {
+        const long long closest = (m_spacing + GridKHz - 1) / GridKHz;
+        int kept = 0;
+        long long previous = LLONG_MIN / 2;
+        for (const int offset : offsets) {
+            if (offset - previous >= closest) {
+                previous = offset;
+                ++kept;
+            }
+        }
+        return std::min(kept, static_cast<int>(m_order.size()));
+    }
+
+    // Lays modular Golomb rulers on the channel grid (every unit multiple, every rotation, every
+    // shift along the band) and places devices on their marks; a ruler plan that places more
+    // than the best so far becomes the best. Counting the usable marks of a laying costs little
+    // beside placing devices on it, so the layings are counted first and placed most marks first:
+    // on wide spans (bands overlapping) the few layings that hold the most marks come early
+    // instead of after the budget's share has gone on the rest.
     void TryRulers(double untilMs)
     {
         if (m_order.empty())
@@ -107,32 +158,32 @@ private:
         std::vector<ModularRuler> rulers = ShortRulers(wantedAtStart, wantedAtStart + RulerSlack);
         for (ModularRuler& ruler : ModularRulers(wantedAtStart, wantedAtStart + RulerSlack))
             rulers.push_back(std::move(ruler));
-        for (const ModularRuler& ruler : rulers) {
-            const int n = ruler.modulus;
-            const size_t marks = ruler.marks.size();
-            std::vector<int> points(marks);
+        std::vector<Laying> layings;
+        for (size_t r = 0; r < rulers.size(); ++r) {
+            const int n = rulers[r].modulus;
             for (int unit = 1; unit < n; ++unit) {
-                // A plain ruler as it is and mirrored; a modular one multiplied by every unit.
-                if (std::gcd(unit, n) != 1 || (ruler.linear && unit != 1 && unit != n - 1))
+                if (std::gcd(unit, n) != 1 || (rulers[r].linear && unit != 1 && unit != n - 1))
                     continue;
-                for (size_t i = 0; i < marks; ++i)
-                    points[i] = static_cast<int>(static_cast<long long>(unit) * ruler.marks[i] % n);
-                std::sort(points.begin(), points.end());
-                for (size_t first = 0; first < marks; ++first) {
-                    std::vector<int> offsets;
-                    for (size_t i = 0; i < marks; ++i) {
-                        const int offset = (points[(first + i) % marks] - points[first] + n) % n;
-                        if (offset < steps)
-                            offsets.push_back(offset);
-                    }
-                    std::sort(offsets.begin(), offsets.end());
-                    for (int shift = 0; static_cast<int>(offsets.size()) > m_bestPlaced && shift + offsets.back() < steps;
-                         ++shift) {
-                        if (ElapsedMs() >= untilMs || m_bestPlaced >= m_ceiling || OutOfTime())
-                            return;
-                        PlaceOnMarks(offsets, lowest + shift * GridKHz);
-                    }
+                const std::vector<int> points = PointsOf(rulers[r], unit);
+                for (size_t first = 0; first < points.size(); ++first) {
+                    const int keep = Keepable(OffsetsOf(points, n, first, steps));
+                    if (keep > m_bestPlaced)
+                        layings.push_back({ keep, r, unit, first });
                 }
+            }
+        }
+        const auto fuller = [](const Laying& a, const Laying& b) { return a.keep > b.keep; };
+        std::stable_sort(layings.begin(), layings.end(), fuller);
+        for (const Laying& laying : layings) {
+            if (laying.keep < m_bestPlaced)
+                return; // none further can place as many
+            const ModularRuler& ruler = rulers[laying.ruler];
+            const std::vector<int> points = PointsOf(ruler, laying.unit);
+            const std::vector<int> offsets = OffsetsOf(points, ruler.modulus, laying.first, steps);
+            for (int shift = 0; shift + offsets.back() < steps; ++shift) {
+                if (ElapsedMs() >= untilMs || m_bestPlaced >= m_ceiling || OutOfTime())
+                    return;
+                PlaceOnMarks(offsets, lowest + shift * GridKHz);
             }
         }
     }

@@ -302,6 +302,21 @@ private slots:
         QCOMPARE(both.plan.PlacedCount(), std::min(6, MostCarriersByBruteForce(28)));
     }
 
+    // Three 100 MHz bands, each overlapping the next by half: the devices share 200 MHz, where a
+    // ruler cut from a long modular one holds far more carriers than the greedy's 25. The layings
+    // that hold the most must come early, not after a short budget's share has gone.
+    void searchFillsOverlappingBandsWithinAShortBudget()
+    {
+        const Rule strictest { Level::ThreeTransmitter, 400, 100 };
+        std::vector<DeviceOptions> devices;
+        for (const double start : { 600.0, 650.0, 700.0 })
+            for (int i = 0; i < 20; ++i)
+                devices.push_back(Device(static_cast<int>(devices.size()), start, 0, 400));
+        const SearchResult found = SearchBest(strictest, devices, { 1000, nullptr, {} });
+        QVERIFY2(found.plan.PlacedCount() >= 30, qPrintable(QString::number(found.plan.PlacedCount())));
+        QVERIFY(check(found.plan).empty());
+    }
+
     // The budget ends the search with the best plan so far, not proved; Cancel ends it at once.
     void searchHonoursBudgetAndCancel()
     {
