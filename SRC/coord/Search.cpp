@@ -162,6 +162,9 @@ private:
         for (size_t r = 0; r < rulers.size(); ++r) {
             const int n = rulers[r].modulus;
             for (int unit = 1; unit < n; ++unit) {
+                // Counting the layings of long rulers takes long too: the budget holds here as well.
+                if (ElapsedMs() >= untilMs || OutOfTime())
+                    return;
                 if (std::gcd(unit, n) != 1 || (rulers[r].linear && unit != 1 && unit != n - 1))
                     continue;
                 const std::vector<int> points = PointsOf(rulers[r], unit);
