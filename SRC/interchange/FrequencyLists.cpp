@@ -207,8 +207,12 @@ bool AddForeignCarriers(coordination::CoordinationFile& show, const FrequencyLis
         *why = QStringLiteral("the show would hold more than %1 foreign carriers").arg(coordination::MaxFileForeign);
         return false;
     }
-    for (const FrequencyEntry& entry : list.Entries)
-        show.foreign.push_back({ entry.Mhz, entry.Name.isEmpty() ? label : entry.Name, profile });
+    int number = 0;
+    for (const FrequencyEntry& entry : list.Entries) {
+        ++number;
+        const QString name = entry.Name.isEmpty() ? QStringLiteral("%1 %2").arg(label).arg(number) : entry.Name;
+        show.foreign.push_back({ entry.Mhz, name, profile });
+    }
     return true;
 }
 

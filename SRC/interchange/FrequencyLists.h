@@ -47,7 +47,8 @@ bool AddInclusionList(
     coordination::CoordinationFile& show, const QString& name, const FrequencyListReading& list, QString* why);
 
 // The list's frequencies as foreign carriers of the profile (empty: the rule's), each labelled
-// with its row's name, else with `label`. False, adding nothing, when the show would hold more
+// with its row's name, else with `label` and its place in the list ("iem 2"), so that each can be
+// told apart. False, adding nothing, when the show would hold more
 // foreign carriers than a coordination file may.
 bool AddForeignCarriers(coordination::CoordinationFile& show, const FrequencyListReading& list, const QString& label,
     const QString& profile, QString* why);

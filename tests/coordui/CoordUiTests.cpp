@@ -171,6 +171,67 @@ private slots:
         PublicStruct::Instance().LanguageIndex = 1;
     }
 
+    // A plain list becomes an inclusion list named by its file, a WSM list foreign carriers named
+    // by its rows; a file that is unreadable or reaches outside the show's bands adds nothing.
+    void frequencyListsImported()
+    {
+        REQUIRE_PRIVATE_NETNS();
+        Station station;
+        TFrmCoordInputs inputs(station.window.get(), station.window->Devices());
+        inputs.show();
+        const auto file = [](const QString& name, const QByteArray& text) {
+            const QString path = QDir::current().filePath(name);
+            QFile out(path);
+            const bool written = out.open(QIODevice::WriteOnly) && out.write(text) == text.size();
+            return written ? path : QString();
+        };
+        const auto import = [](QPushButton* button, const QString& path) {
+            QVERIFY(!path.isEmpty()); // the file was written
+            ChooseFileWhenAsked(path);
+            button->click();
+        };
+
+        inputs.pcInputs->setCurrentIndex(5);
+        const QString licence = file("licence A.txt", "640.5; 641.25\r\n662\n");
+        import(inputs.btImportInclusion, licence);
+        QVERIFY2(inputs.lbProblem->text().isEmpty(), qPrintable(inputs.lbProblem->text()));
+        QCOMPARE(TableRow(*inputs.lvInclusions, 0), (QStringList { "licence A", "640.500 641.250 662.000" }));
+        QVERIFY(TheShow().modified);
+        import(inputs.btImportInclusion, licence);
+        QCOMPARE(inputs.lbProblem->text(),
+            QStringLiteral("licence A: The list's name is empty or already taken: \"licence A\" (type another name in "
+                           "the Name field and import again)"));
+        Enter(inputs.edInclusionName, "licence B");
+        import(inputs.btImportInclusion, licence);
+        QCOMPARE(inputs.lvInclusions->item(1, 0)->text(), QStringLiteral("licence B"));
+        import(inputs.btImportInclusion, file("wide.txt", "641\n700\n"));
+        QCOMPARE(inputs.lbProblem->text(),
+            QStringLiteral("wide: 700.000 MHz lies outside every band (640.000-665.000, 660.000-670.000 MHz)"));
+        QVERIFY(DrawnInRed(*inputs.lbProblem));
+        QCOMPARE(inputs.lvInclusions->rowCount(), 2);
+        QCOMPARE(TheShow().file.inclusions.size(), size_t(2));
+        QVERIFY(inputs.grab().save(ShotPath("coord-inputs-inclusions.png")));
+
+        inputs.pcInputs->setCurrentIndex(4);
+        inputs.cbForeignProfile->setCurrentIndex(inputs.cbForeignProfile->findData("in-ear"));
+        import(inputs.btImportForeign, file("iem.csv", "Name;Type;Frequency [kHz]\nIEM 1;SR;645100\n;SR;663250\n"));
+        QVERIFY2(inputs.lbProblem->text().isEmpty(), qPrintable(inputs.lbProblem->text()));
+        QCOMPARE(TableRow(*inputs.lvForeign, 0), (QStringList { "645.100", "IEM 1", "in-ear" }));
+        QCOMPARE(TableRow(*inputs.lvForeign, 1), (QStringList { "663.250", "iem 2", "in-ear" }));
+        import(inputs.btImportForeign, file("broken.csv", "Name;Type;Frequency\nIEM 3;SR;645900\nIEM 4;SR;64x\n"));
+        QCOMPARE(inputs.lbProblem->text(), QStringLiteral("broken.csv: line 3: not a frequency in kHz: \"64x\""));
+        import(inputs.btImportForeign, file("far.csv", "IEM 5;SR;645900\nIEM 6;SR;610000\n"));
+        QCOMPARE(inputs.lbProblem->text(),
+            QStringLiteral("far: 610.000 MHz lies outside every band (640.000-665.000, 660.000-670.000 MHz)"));
+        QCOMPARE(inputs.lvForeign->rowCount(), 2);
+        const CoordinationFile& show = TheShow().file;
+        QCOMPARE(show.foreign.size(), size_t(2));
+        QCOMPARE(show.foreign[1].label, QStringLiteral("iem 2"));
+        QCOMPARE(show.foreign[1].mhz, 663.25);
+        QCOMPARE(show.inclusions[0].mhz, (std::vector<double> { 640.5, 641.25, 662.0 }));
+        QVERIFY(inputs.grab().save(ShotPath("coord-inputs-imported.png")));
+    }
+
     // Entries that fail their check are named in red and leave the show as it was; those that
     // pass go into it at once and mark it modified.
     void inputsAreCheckedAsEntered()

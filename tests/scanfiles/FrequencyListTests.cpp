@@ -95,7 +95,7 @@ private slots:
         QVERIFY(AddForeignCarriers(show, wsm, QStringLiteral("iem.csv"), QStringLiteral("in-ear"), &why));
         QCOMPARE(show.foreign.size(), size_t(2));
         QCOMPARE(show.foreign[0].label, QStringLiteral("IEM 1"));
-        QCOMPARE(show.foreign[1].label, QStringLiteral("iem.csv")); // a row without a name
+        QCOMPARE(show.foreign[1].label, QStringLiteral("iem.csv 2")); // a row without a name
         QCOMPARE(show.foreign[1].profile, QStringLiteral("in-ear"));
 
         show.foreign.resize(size_t(coordination::MaxFileForeign) - 1);

@@ -8,6 +8,8 @@
 #include "ui/coord/ShowSignals.h"
 
 #include <QComboBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFormLayout>
 #include <QGridLayout>
 #include <QHeaderView>
@@ -389,7 +391,10 @@ QWidget* TFrmCoordInputs::CreateForeignPage()
     btRemoveForeign = NewButton(this, "btRemoveForeign", LanguageText("删除", "Remove"));
     connect(btAddForeign, &QPushButton::clicked, this, &TFrmCoordInputs::btAddForeignClick);
     connect(btRemoveForeign, &QPushButton::clicked, this, &TFrmCoordInputs::btRemoveForeignClick);
-    return TablePage(lvForeign, { edForeignMHz, edForeignLabel, cbForeignProfile, btAddForeign, btRemoveForeign });
+    btImportForeign = NewImportButton("btImportForeign");
+    connect(btImportForeign, &QPushButton::clicked, this, &TFrmCoordInputs::btImportForeignClick);
+    return TablePage(
+        lvForeign, { edForeignMHz, edForeignLabel, cbForeignProfile, btAddForeign, btRemoveForeign, btImportForeign });
 }
 
 void TFrmCoordInputs::FillForeign()
@@ -425,6 +430,28 @@ void TFrmCoordInputs::btRemoveForeignClick()
         FillForeign();
 }
 
+// Every frequency of the file passes the page's own check before any is added.
+void TFrmCoordInputs::btImportForeignClick()
+{
+    QString name;
+    const std::optional<interchange::FrequencyListReading> list = ChosenList(&name);
+    if (!list)
+        return;
+    const QString profile = cbForeignProfile->currentData().toString();
+    for (const interchange::FrequencyEntry& entry : list->Entries)
+        if (const QString problem = ForeignProblem(Show(), { entry.Mhz, entry.Name, profile }); !problem.isEmpty()) {
+            Accepted(QStringLiteral("%1: %2").arg(name, problem));
+            return;
+        }
+    QString why;
+    if (!interchange::AddForeignCarriers(Show(), *list, name, profile, &why)) {
+        Accepted(QStringLiteral("%1: %2").arg(name, why));
+        return;
+    }
+    MarkShowModified();
+    FillForeign();
+}
+
 QWidget* TFrmCoordInputs::CreateInclusionsPage()
 {
     lvInclusions = NewTable(
@@ -438,7 +465,10 @@ QWidget* TFrmCoordInputs::CreateInclusionsPage()
     btRemoveInclusion = NewButton(this, "btRemoveInclusion", LanguageText("删除", "Remove"));
     connect(btAddInclusion, &QPushButton::clicked, this, &TFrmCoordInputs::btAddInclusionClick);
     connect(btRemoveInclusion, &QPushButton::clicked, this, &TFrmCoordInputs::btRemoveInclusionClick);
-    auto* page = TablePage(lvInclusions, { edInclusionName, edInclusionMHz, btAddInclusion, btRemoveInclusion });
+    btImportInclusion = NewImportButton("btImportInclusion");
+    connect(btImportInclusion, &QPushButton::clicked, this, &TFrmCoordInputs::btImportInclusionClick);
+    auto* page = TablePage(
+        lvInclusions, { edInclusionName, edInclusionMHz, btAddInclusion, btRemoveInclusion, btImportInclusion });
     static_cast<QVBoxLayout*>(page->layout())
         ->addWidget(new QLabel(
             LanguageText("在\"设备\"页为每个设备选择它的列表.", "Bind a device to its list on the Devices page.")));
@@ -475,6 +505,37 @@ void TFrmCoordInputs::btAddInclusionClick()
     FillDevices();
     edInclusionName->clear();
     edInclusionMHz->clear();
+}
+
+// The list is named by the Name field when it is filled, else by its file; a name already taken is
+// refused, so that an import never replaces a list the devices may be bound to.
+void TFrmCoordInputs::btImportInclusionClick()
+{
+    QString fileName;
+    const std::optional<interchange::FrequencyListReading> list = ChosenList(&fileName);
+    if (!list)
+        return;
+    const QString typed = edInclusionName->text().trimmed();
+    InclusionList candidate { typed.isEmpty() ? fileName : typed, {} };
+    for (const interchange::FrequencyEntry& entry : list->Entries)
+        candidate.mhz.push_back(entry.Mhz);
+    QString problem = InclusionProblem(Show(), candidate);
+    const bool nameTaken = std::any_of(Show().inclusions.begin(), Show().inclusions.end(),
+        [&](const InclusionList& held) { return held.name == candidate.name; });
+    if (nameTaken)
+        problem += LanguageText(
+            " (可在名称栏输入另一个名称后再导入)", " (type another name in the Name field and import again)");
+    if (!Accepted(problem.isEmpty() ? QString() : QStringLiteral("%1: %2").arg(fileName, problem)))
+        return;
+    QString why;
+    if (!interchange::AddInclusionList(Show(), candidate.name, *list, &why)) {
+        Accepted(QStringLiteral("%1: %2").arg(fileName, why));
+        return;
+    }
+    MarkShowModified();
+    FillInclusions();
+    FillDevices();
+    edInclusionName->clear();
 }
 
 // The devices bound to the list go back to using their whole band.
@@ -567,6 +628,31 @@ void TFrmCoordInputs::btRemoveProfileClick()
     MarkShowModified();
     FillOwnProfiles();
     FillDevices();
+}
+
+QPushButton* TFrmCoordInputs::NewImportButton(const char* name)
+{
+    QPushButton* button = NewButton(this, name, LanguageText("导入…", "Import…"));
+    button->setToolTip(LanguageText("读取频率列表: 以空格, 制表符, 换行或分号分隔的 MHz, 或 WSM 列表 CSV (kHz)",
+        "Read a frequency list: MHz separated by spaces, tabs, new lines or ;, or a WSM list CSV (kHz)"));
+    return button;
+}
+
+std::optional<interchange::FrequencyListReading> TFrmCoordInputs::ChosenList(QString* name)
+{
+    QFileDialog dialog(this, LanguageText("导入频率列表", "Import frequency list"), QString(),
+        LanguageText("频率列表 (*.txt *.csv);;所有文件 (*)", "Frequency lists (*.txt *.csv);;All files (*)"));
+    dialog.setObjectName(QStringLiteral("dlgFrequencyList"));
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    const QString path = dialog.selectedFiles().front();
+    interchange::FrequencyListReading list = interchange::ReadFrequencyListFile(path);
+    if (!Accepted(list.Error))
+        return std::nullopt;
+    *name = QFileInfo(path).completeBaseName();
+    return list;
 }
 
 std::optional<double> TFrmCoordInputs::NumberIn(const QLineEdit& edit, const QString& what)

@@ -3,6 +3,8 @@
 // and inclusion list, exclusions, the TV channels on air, foreign carriers and inclusion lists.
 // Every accepted entry goes straight into the show (marked modified); an entry that fails its
 // check is named in lbProblem and nothing is stored.
+#include "interchange/FrequencyLists.h"
+
 #include <QDialog>
 #include <optional>
 
@@ -31,8 +33,10 @@ public:
     void btRemoveExclusionClick();
     void btAddForeignClick();
     void btRemoveForeignClick();
+    void btImportForeignClick();
     void btAddInclusionClick();
     void btRemoveInclusionClick();
+    void btImportInclusionClick();
     void cbTvRegionChange();
     void btAddProfileClick();
     void btRemoveProfileClick();
@@ -57,11 +61,13 @@ public:
     QComboBox* cbForeignProfile = nullptr;
     QPushButton* btAddForeign = nullptr;
     QPushButton* btRemoveForeign = nullptr;
+    QPushButton* btImportForeign = nullptr;
     QTableWidget* lvInclusions = nullptr;
     QLineEdit* edInclusionName = nullptr;
     QLineEdit* edInclusionMHz = nullptr;
     QPushButton* btAddInclusion = nullptr;
     QPushButton* btRemoveInclusion = nullptr;
+    QPushButton* btImportInclusion = nullptr;
     QTableWidget* lvProfiles = nullptr;
     QLineEdit* edProfileName = nullptr;
     QLineEdit* edProfileSpacing = nullptr;
@@ -88,6 +94,7 @@ private:
     void FillInclusions();
     void FillOwnProfiles();
     void FillProfiles(QComboBox& box, const QString& chosen) const;
+    QPushButton* NewImportButton(const char* name);
     void ShowDetailsChanged();
     void DeviceProfileChosen(int row, const QString& profile);
     void DeviceInclusionChosen(int row, const QString& list);
@@ -95,6 +102,9 @@ private:
     void TvChannelTicked();
     // The number in an edit; nullopt with the reason shown when it is none.
     std::optional<double> NumberIn(const QLineEdit& edit, const QString& what);
+    // Asks for a frequency list file and reads it whole; nullopt when the operator cancels or the
+    // file is refused (its reason shown). *name: the file's name without its extension.
+    std::optional<interchange::FrequencyListReading> ChosenList(QString* name);
     // Shows why an entry was refused; true (and the message cleared) when there is no problem.
     bool Accepted(const QString& problem);
 
