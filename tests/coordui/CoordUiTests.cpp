@@ -376,6 +376,7 @@ private slots:
         QVERIFY2(multi.lbPlan->text().contains(
                      QRegularExpression("Backups 640.000-664.750 MHz: \\d+\\.\\d{3}, \\d+\\.\\d{3}")),
             qPrintable(multi.lbPlan->text()));
+        QVERIFY2(!multi.lbPlan->text().contains("645.000-645.000"), qPrintable(multi.lbPlan->text())); // no reserve for a lock
         const std::optional<FilePlan>& plan = TheShow().file.plan;
         QVERIFY(plan && plan->mhz.size() == 4 && !plan->backups.empty());
         for (double mhz : plan->mhz) // neither on the TV channel nor on the intercom

@@ -486,7 +486,11 @@ void TFrmSetMuiltFreq::ShowPlanQuality(const CoordinationFile& file, const ShowP
     for (int band = 0; band < bandCount; ++band) {
         const auto first = static_cast<size_t>(std::find(bands.begin(), bands.end(), band) - bands.begin());
         const auto& idle = found.plan.devices[first].Idle;
-        if (idle.empty())
+        // A locked device's band is its own frequency: there is nothing to hold in reserve there.
+        bool locked = true;
+        for (size_t d = 0; d < bands.size(); ++d)
+            locked = locked && (bands[d] != band || found.plan.devices[d].locked);
+        if (idle.empty() || locked)
             continue;
         lines << LanguageText("备用 %1-%2 MHz: %3", "Backups %1-%2 MHz: %3")
                      .arg(idle.front().Freq, 0, 'f', 3)
