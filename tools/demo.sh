@@ -126,7 +126,7 @@ run_inside() {
 copy_guide_pictures() {
   local shot
   for shot in main-window tile message-box settings tile-low-battery tile-rf-loss watch-lost rf-history \
-    scan-rf single-setup set-freq compatibility-scans assign-proposal assign-result; do
+    scan-rf single-setup set-freq compatibility-scans assign-proposal assign-result timeline; do
     cp "$out/shots/$shot.png" "$repo/docs/images/$shot.png"
   done
   echo "demo: the user's guide pictures in docs/images/ are this run's"
