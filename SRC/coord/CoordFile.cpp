@@ -361,7 +361,9 @@ void ReadScans(FieldReader& in, const QJsonObject& root, CoordinationFile& file)
             std::vector<double> values;
             if (!points[p].isArray() || pair.size() != 2)
                 in.Fail(at, QStringLiteral("not a pair [MHz, level]"));
-            else if (in.Frequencies(pair, at, -1000.0, 100000.0, values) && values[0] < 1.0)
+            else if (!in.Frequencies(pair, at, -1000.0, 100000.0, values))
+                break; // the fault is kept, naming the value
+            else if (values[0] < 1.0)
                 in.Fail(at, QStringLiteral("frequency %1 MHz below 1").arg(values[0]));
             else if (!read.points.empty() && values[0] <= read.points.back().first)
                 in.Fail(at, QStringLiteral("frequency not ascending"));

@@ -110,6 +110,9 @@ private slots:
         QTest::newRow("scan not ascending")
             << FileWith(R"("scans": [{"name": "a.csv", "points": [[641.0, -80], [640.5, -81]]}])")
             << "scans[0].points[1]: frequency not ascending";
+        QTest::newRow("scan point out of range")
+            << FileWith(R"("scans": [{"name": "a.csv", "points": [[640.0, -80], [644440.0, -81]]}])")
+            << "scans[0].points[1][0]: 644440 outside -1000..100000";
         QTest::newRow("level threshold") << FileWith(R"("scan_threshold_level": 91)")
                                          << "scan_threshold_level: 91 outside -10..90";
         QTest::newRow("plan size") << FileWith(R"("plan": {"mhz": [641.0, 642.0]})")
